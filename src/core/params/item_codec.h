@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/frame.h"
+#include "params/device_params.h"
+#include "params/live_state.h"
+
+namespace dtu {
+
+// An item the decoder left alone: its length broke the tag's rule, or no table lists the tag.
+struct IgnoredItem {
+    std::uint8_t tag = 0;
+    std::uint16_t length = 0;
+    bool unknownTag = false;
+};
+
+struct DecodeResult {
+    int applied = 0;                   // items stored
+    std::vector<IgnoredItem> ignored;  // items skipped by their length
+    bool truncated = false;            // stopped at an item running past the block end
+    bool sawItem1 = false;             // the device's serial settings arrived: parameters read
+    bool probeAnswered = false;        // item 254: the baud probe hit
+    std::optional<std::string> deviceText;       // item 181, GBK, at most 127 bytes
+    std::optional<Diagnostics> diagnostics;      // item 255
+};
+
+// Decodes a parameter block (the read answer from its length field on) into the record and the
+// live state. Lenient by design: items that break their length rule are skipped, unknown tags
+// are skipped by their length, absent items leave their fields alone, and nothing is ever read
+// past the block or written past a field.
+DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams& params,
+                              LiveState& live);
+
+// The 107 items of the save frame, in the order the device expects them.
+std::span<const std::uint8_t> saveItemOrder();
+
+inline constexpr std::size_t kMaxSaveFrame = 4096;
+
+enum class SaveFrameError {
+    None,
+    TooLarge,           // frame and lock suffix exceed kMaxSaveFrame bytes
+    PollCountTooLarge,  // modbusItemCount above 64
+    PollNameTooLong,    // a polling record's name has no room for its terminator
+};
+
+struct SaveFrame {
+    SaveFrameError error = SaveFrameError::None;
+    std::size_t size = 0;
+    std::size_t needed = 0;  // with TooLarge: the bytes the whole frame would take
+    std::array<std::uint8_t, kMaxSaveFrame> bytes{};
+    int badPollRecord = -1;  // with PollNameTooLong: the record at fault
+    std::span<const std::uint8_t> view() const { return std::span(bytes).first(size); }
+};
+
+// The save request (command 0x04) with every item of saveItemOrder() taken from the record,
+// followed by the lock suffix when lock is set. Nothing is cut: a record that cannot be sent
+// whole yields an error and no frame.
+SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock = std::nullopt);
+
+}  // namespace dtu
