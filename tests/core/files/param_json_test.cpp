@@ -1,0 +1,169 @@
+#include "files/param_json.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "support/bytes.h"
+#include "text/json.h"
+
+namespace dtu {
+namespace {
+
+using test::Bytes;
+using test::hex;
+namespace f = fields;
+
+std::string jsonOf(const DeviceParams& p) { return paramsToJson(p); }
+
+// The value a JSON document gives a field, re-serialised loosely for comparison.
+const JsonValue* member(const JsonValue& doc, const std::string& name) { return doc.find(name); }
+
+TEST(ParamJson, AnyFileSurvivesTheTripThroughJsonByteForByte) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 20; ++round) {
+        DeviceParams p;
+        for (auto& b : p.image()) b = static_cast<std::uint8_t>(byte(rng));
+        DeviceParams back;
+        std::string error;
+        ASSERT_TRUE(paramsFromJson(jsonOf(p), back, error)) << error;
+        ASSERT_TRUE(back == p) << "round " << round;
+    }
+    // And a sparse record, where the zero runs are left out.
+    DeviceParams sparse;
+    sparse.image()[71] = 1;
+    sparse.image()[kParamsSize - 1] = 0x80;
+    sparse.set(f::modbusItem(40).emergencyData, 3);
+    DeviceParams back;
+    std::string error;
+    ASSERT_TRUE(paramsFromJson(jsonOf(sparse), back, error)) << error;
+    EXPECT_TRUE(back == sparse);
+}
+
+TEST(ParamJson, ValuesAreReadable) {
+    DeviceParams p;
+    p.set(f::serverAPort, 5000);
+    p.setText(f::serverAHost, std::string_view("iot.example.com"));
+    const Bytes gbk = hex("CE C2 B6 C8");  // two Chinese characters
+    p.setText(f::mqttDeviceName, gbk);
+    p.setText(f::httpHeader, std::string_view("Content-Type: text/plain\r\n"));
+    p.set(f::heartbeatLength, 2);
+    p.setBytes(f::heartbeatData, hex("AB CD"));
+    p.set(f::modbusItemCount, 1);
+    p.set(f::modbusItem(0).threshold1, -5);
+    p.setBytes(f::macAddress, hex("A0 B1 C2 D3 E4 00"));
+
+    const auto doc = parseJson(jsonOf(p));
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(member(*doc, "serverAPort")->integer(), 5000);
+    EXPECT_EQ(member(*doc, "serverAHost")->string(), "iot.example.com");
+    EXPECT_EQ(member(*doc, "mqttDeviceName")->string(), "\xE6\xB8\xA9\xE5\xBA\xA6");  // UTF-8
+    EXPECT_EQ(member(*doc, "httpHeader")->string(), "Content-Type: text/plain\r\n");
+    EXPECT_EQ(member(*doc, "heartbeatData")->string(), "ab cd");
+    EXPECT_EQ(member(*doc, "macAddress")->string(), "a0 b1 c2 d3 e4 00");
+    EXPECT_EQ(member(*doc, "modbusItems[0].threshold1")->integer(), -5);
+    // Unused polling records and zero reserved runs are left out.
+    EXPECT_EQ(member(*doc, "modbusItems[1].slaveAddress"), nullptr);
+    EXPECT_EQ(member(*doc, "reserved@71"), nullptr);
+    EXPECT_NE(member(*doc, "cellLocationEnable"), nullptr);
+}
+
+TEST(ParamJson, TextsThatAreNotCleanGbkTravelAsHex) {
+    DeviceParams p;
+    p.setText(f::apnName, hex("81"));  // a lead byte without its second byte
+    p.setText(f::apnUserName, std::string_view("user"));
+    p.image()[f::apnUserName.offset + 10] = 'x';  // bytes after the terminator
+    const auto doc = parseJson(jsonOf(p));
+    ASSERT_TRUE(doc);
+    const JsonValue* apn = member(*doc, "apnName");
+    ASSERT_TRUE(apn && apn->isObject());
+    EXPECT_EQ(apn->find("hex")->string(), "81");
+    const JsonValue* user = member(*doc, "apnUserName");
+    ASSERT_TRUE(user && user->isObject());
+    EXPECT_EQ(user->find("hex")->string(), "75 73 65 72 00 00 00 00 00 00 78");
+}
+
+TEST(ParamJson, HandWrittenFilesStartFromZeros) {
+    DeviceParams p;
+    std::string error;
+    ASSERT_TRUE(paramsFromJson(R"({"serverAHost": "10.0.0.9", "serverAPort": 9000,
+                                   "uploadTexts[3]": "门开", "apnName": {"hex": "61 62"},
+                                   "modbusItems[5].threshold2": -2147483648,
+                                   "reserved@71": "01"})",
+                               p, error))
+        << error;
+    EXPECT_EQ(p.textView(f::serverAHost), "10.0.0.9");
+    EXPECT_EQ(p.get(f::serverAPort), 9000);
+    EXPECT_EQ(test::toBytes(p.text(f::uploadTexts[3])), hex("C3 C5 BF AA"));
+    EXPECT_EQ(p.textView(f::apnName), "ab");
+    EXPECT_EQ(p.get(f::modbusItem(5).threshold2), INT32_MIN);
+    EXPECT_EQ(p.image()[71], 1);
+    EXPECT_EQ(p.get(f::dtuBaudIndex), 0);
+}
+
+TEST(ParamJson, BadDocumentsAreRefusedAndLeaveTheRecordAlone) {
+    DeviceParams p;
+    p.set(f::serverAPort, 1);
+    const DeviceParams before = p;
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"noSuchField": 1})", "unknown field: noSuchField"},
+        {R"({"serverAPort": 1, "serverAPort": 2})", "given twice"},
+        {R"({"serverAPort": 65536})", "out of range"},
+        {R"({"serverAPort": -1})", "out of range"},
+        {R"({"serverAPort": 1.5})", "expected an integer"},
+        {R"({"serverAPort": "80"})", "expected an integer"},
+        {R"({"modbusItems[0].threshold1": 2147483648})", "out of range"},
+        {R"({"workMode": 256})", "out of range"},
+        {R"({"serverAHost": 5})", "expected a string"},
+        {R"({"heartbeatData": "0x01"})", "not hexadecimal"},
+        {R"({"macAddress": "01 02 03 04 05 06 07"})", "do not fit"},
+        {R"({"apnName": {"hex": "zz"}})", "not hexadecimal"},
+        {R"({"apnName": {"hex": "61", "extra": 1}})", "expected a string"},
+        {R"([1, 2])", "expected a JSON object"},
+        {R"({"serverAPort": 1)", "invalid JSON"},
+    };
+    for (const auto& [json, why] : cases) {
+        std::string error;
+        EXPECT_FALSE(paramsFromJson(json, p, error)) << json;
+        EXPECT_NE(error.find(why), std::string::npos) << json << " -> " << error;
+        EXPECT_TRUE(p == before) << json;
+    }
+    // A text must fit its field: 64 bytes fill serverAHost, 65 do not.
+    std::string error;
+    EXPECT_TRUE(paramsFromJson("{\"serverAHost\": \"" + std::string(64, 'a') + "\"}", p, error));
+    EXPECT_FALSE(paramsFromJson("{\"serverAHost\": \"" + std::string(65, 'a') + "\"}", p, error));
+    EXPECT_NE(error.find("does not fit"), std::string::npos);
+    EXPECT_FALSE(paramsFromJson(R"({"serverAHost": "😀"})", p, error));  // not in GBK
+}
+
+TEST(ParamJson, LinesAndDifferencesNameTheFields) {
+    DeviceParams a;
+    DeviceParams b = a;
+    b.set(f::serverAPort, 8080);
+    b.setText(f::apnName, std::string_view("cmnet"));
+    b.image()[793] = 7;                                 // reserved
+    b.set(f::modbusItem(63).decimals, 2);              // a record past the count
+    const auto diffs = diffParams(a, b);
+    ASSERT_EQ(diffs.size(), 4u);
+    EXPECT_EQ(diffs[0].field->name, "serverAPort");
+    EXPECT_EQ(diffs[0].before, "0");
+    EXPECT_EQ(diffs[0].after, "8080");
+    EXPECT_EQ(diffs[1].field->name, "reserved@793");
+    EXPECT_EQ(diffs[2].field->name, "modbusItems[63].decimals");
+    EXPECT_EQ(diffs[3].field->name, "apnName");
+    EXPECT_EQ(diffs[3].after, "\"cmnet\"");
+    EXPECT_TRUE(diffParams(a, a).empty());
+
+    const auto lines = paramsToLines(b);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "serverAPort = 8080"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "apnName = \"cmnet\""), lines.end());
+    // Records up to the last one holding data are shown.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "modbusItems[63].decimals = 2"), lines.end());
+}
+
+}  // namespace
+}  // namespace dtu
