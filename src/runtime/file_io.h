@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dtu {
+
+// Reads a whole file. Fails (with the system's reason in `error`) when it cannot be opened or
+// read, or when it is larger than maxBytes.
+std::optional<std::vector<std::uint8_t>> readFile(const std::string& path, std::string& error,
+                                                  std::size_t maxBytes);
+
+// Writes a file atomically: the old file stays as it was until the new one is complete, so a
+// failed or interrupted write never leaves a torn file.
+bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes,
+                     std::string& error);
+
+}  // namespace dtu
