@@ -1,0 +1,231 @@
+#include "offline_commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+
+#include "args.h"
+#include "file_io.h"
+#include "files/param_file.h"
+#include "files/param_json.h"
+#include "link/frame.h"
+#include "params/item_codec.h"
+#include "text/gbk.h"
+#include "text/hex.h"
+
+namespace dtu::cli {
+
+namespace {
+
+// Large enough for any JSON parameter set or hex dump a person would keep; anything bigger is
+// not one of ours.
+constexpr std::size_t kMaxInputFile = 16 * 1024 * 1024;
+
+int fail(int code, const std::string& message) {
+    std::cerr << "dtuconf: " << message << "\n";
+    return code;
+}
+
+bool isJsonPath(const std::string& path) {
+    if (path.size() < 5) return false;
+    std::string ext = path.substr(path.size() - 5);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".json";
+}
+
+// A parameter set from a .json file or a 22160-byte parameter file.
+int loadParams(const std::string& path, DeviceParams& params) {
+    std::string error;
+    const auto bytes = readFile(path, error, kMaxInputFile);
+    if (!bytes) return fail(kExitFile, error);
+    if (isJsonPath(path)) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        if (!paramsFromJson(text, params, error)) return fail(kExitFile, path + ": " + error);
+        return kExitOk;
+    }
+    if (bytes->size() != kParamFileSize)
+        return fail(kExitFile, path + ": wrong size, " + std::to_string(bytes->size()) +
+                                   " bytes (a parameter file has " +
+                                   std::to_string(kParamFileSize) + ")");
+    loadParamsImage(*bytes, params);
+    return kExitOk;
+}
+
+int saveParams(const std::string& path, const DeviceParams& params) {
+    std::string error;
+    bool ok;
+    if (isJsonPath(path)) {
+        const std::string json = paramsToJson(params);
+        ok = writeFileAtomic(
+            path, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()),
+            error);
+    } else {
+        ok = writeFileAtomic(path, paramsImage(params), error);
+    }
+    return ok ? kExitOk : fail(kExitFile, error);
+}
+
+void printParams(const DeviceParams& params, bool json) {
+    if (json) {
+        std::cout << paramsToJson(params);
+        return;
+    }
+    for (const auto& line : paramsToLines(params)) std::cout << line << "\n";
+}
+
+void printHexLine(std::span<const std::uint8_t> bytes) {
+    std::cout << formatHexPairs(bytes) << "\n";
+}
+
+// The device-lock password: exactly 8 characters in the device's character set.
+std::optional<Lock> parsePassword(const Args& args, std::string& error) {
+    const auto pw = args.value("--password");
+    if (!pw) return Lock{};
+    const auto gbk = utf8ToGbk(*pw);
+    if (!gbk || gbk->size() != kLockPasswordSize) {
+        error = "--password: the device-lock password has exactly 8 characters";
+        return std::nullopt;
+    }
+    LockPassword p{};
+    std::copy(gbk->begin(), gbk->end(), p.begin());
+    return Lock{p};
+}
+
+std::optional<Args> parseArgs(const std::vector<std::string>& argv,
+                              const std::set<std::string>& values,
+                              const std::set<std::string>& flags, std::size_t positionals,
+                              const char* usage) {
+    std::string error;
+    auto args = Args::parse(argv, values, flags, error);
+    if (args && args->positional().size() != positionals)
+        error = "expected " + std::to_string(positionals) + " argument(s)";
+    if (!error.empty()) {
+        fail(kExitUsage, error + "\nusage: dtuconf " + usage);
+        return std::nullopt;
+    }
+    return args;
+}
+
+}  // namespace
+
+int runFrame(const std::vector<std::string>& argv) {
+    const char* usage = "frame read-request [--password PW] | frame save FILE.cfg [--password PW]";
+    if (argv.empty()) return fail(kExitUsage, std::string("usage: dtuconf ") + usage);
+    const std::string kind = argv.front();
+    const std::vector<std::string> rest(argv.begin() + 1, argv.end());
+
+    if (kind == "read-request") {
+        const auto args = parseArgs(rest, {"--password"}, {}, 0, usage);
+        if (!args) return kExitUsage;
+        std::string error;
+        const auto lock = parsePassword(*args, error);
+        if (!lock) return fail(kExitUsage, error);
+        printHexLine(fullReadRequest(*lock));
+        return kExitOk;
+    }
+    if (kind == "save") {
+        const auto args = parseArgs(rest, {"--password"}, {}, 1, usage);
+        if (!args) return kExitUsage;
+        std::string error;
+        const auto lock = parsePassword(*args, error);
+        if (!lock) return fail(kExitUsage, error);
+        DeviceParams params;
+        if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
+        const SaveFrame frame = buildSaveFrame(params, *lock);
+        switch (frame.error) {
+            case SaveFrameError::None:
+                printHexLine(frame.view());
+                return kExitOk;
+            case SaveFrameError::TooLarge:
+                return fail(kExitFile, "the save frame would take " + std::to_string(frame.needed) +
+                                           " bytes; the device accepts at most " +
+                                           std::to_string(kMaxSaveFrame));
+            case SaveFrameError::PollCountTooLarge:
+                return fail(kExitFile, "modbusItemCount is above " +
+                                           std::to_string(kModbusItemCapacity));
+            case SaveFrameError::PollNameTooLong:
+                return fail(kExitFile, "modbusItems[" + std::to_string(frame.badPollRecord) +
+                                           "].jsonName is longer than " +
+                                           std::to_string(kJsonNameMax) + " bytes");
+        }
+    }
+    return fail(kExitUsage, "unknown frame kind '" + kind + "'\nusage: dtuconf " + usage);
+}
+
+int runDecode(const std::vector<std::string>& argv) {
+    const char* usage = "decode [-i BASE.cfg] [-o OUT.cfg] [--json] HEXFILE|-";
+    const auto args = parseArgs(argv, {"-i", "-o"}, {"--json"}, 1, usage);
+    if (!args) return kExitUsage;
+
+    const std::string source = args->positional()[0];
+    std::string text;
+    if (source == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::string error;
+        const auto bytes = readFile(source, error, kMaxInputFile);
+        if (!bytes) return fail(kExitFile, error);
+        text.assign(bytes->begin(), bytes->end());
+    }
+    // Hex dumps come with line breaks and tabs as well as blanks.
+    std::replace_if(
+        text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; }, ' ');
+    const auto frame = parseHex(text);
+    if (!frame) return fail(kExitFile, source + ": not hexadecimal text");
+    if (!isFrame(*frame) || checkFrame(*frame) != FrameCheck::Ok ||
+        frameCommand(*frame) != answerCode(CMD_READ))
+        return fail(kExitFile, source + ": not a read answer (88 3a 83 ... 45 2e)");
+
+    DeviceParams params;
+    if (const auto base = args->value("-i")) {
+        if (int rc = loadParams(*base, params); rc != kExitOk) return rc;
+    }
+    LiveState live;
+    const DecodeResult result = decodeParamBlock(std::span(*frame).subspan(3), params, live);
+    for (const auto& item : result.ignored) {
+        std::cerr << "dtuconf: item " << int(item.tag) << " (" << item.length << " bytes) ignored: "
+                  << (item.unknownTag ? "not a parameter item" : "length breaks its rule") << "\n";
+    }
+    if (result.truncated) std::cerr << "dtuconf: the answer ends inside an item\n";
+
+    const auto out = args->value("-o");
+    if (out) {
+        if (int rc = saveParams(*out, params); rc != kExitOk) return rc;
+    }
+    if (!out || args->flag("--json")) printParams(params, args->flag("--json"));
+    return kExitOk;
+}
+
+int runShow(const std::vector<std::string>& argv) {
+    const auto args = parseArgs(argv, {}, {"--json"}, 1, "show FILE.cfg [--json]");
+    if (!args) return kExitUsage;
+    DeviceParams params;
+    if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
+    printParams(params, args->flag("--json"));
+    return kExitOk;
+}
+
+int runConvert(const std::vector<std::string>& argv) {
+    const auto args = parseArgs(argv, {}, {}, 2, "convert IN OUT   (.cfg or .json, by extension)");
+    if (!args) return kExitUsage;
+    DeviceParams params;
+    if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
+    return saveParams(args->positional()[1], params);
+}
+
+int runDiff(const std::vector<std::string>& argv) {
+    const auto args = parseArgs(argv, {}, {}, 2, "diff A B");
+    if (!args) return kExitUsage;
+    DeviceParams a;
+    DeviceParams b;
+    if (int rc = loadParams(args->positional()[0], a); rc != kExitOk) return rc;
+    if (int rc = loadParams(args->positional()[1], b); rc != kExitOk) return rc;
+    const auto diffs = diffParams(a, b);
+    for (const auto& d : diffs) std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
+    return diffs.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace dtu::cli

@@ -1,0 +1,216 @@
+// Runs the dtuconf binary as scripts and support staff do, on real files.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+
+namespace dtu {
+namespace {
+
+using test::Bytes;
+
+struct RunResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+RunResult dtuconf(const std::vector<std::string>& args, const std::string& input = {}) {
+    QProcess p;
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    p.start(DTUCONF_BIN, list);
+    p.write(input.data(), static_cast<qint64>(input.size()));
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+    void write(const std::string& file, const Bytes& bytes) {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    void write(const std::string& file, const std::string& text) {
+        write(file, Bytes(text.begin(), text.end()));
+    }
+    Bytes read(const std::string& file) {
+        QFile f(QString::fromStdString(file));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const QByteArray d = f.readAll();
+        return Bytes(d.begin(), d.end());
+    }
+    bool exists(const std::string& file) { return QFile::exists(QString::fromStdString(file)); }
+
+    QTemporaryDir m_dir;
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        out.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+TEST_F(Cli, FrameCommandsPrintOneLineOfHexPairs) {
+    const RunResult plain = dtuconf({"frame", "read-request"});
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    ASSERT_EQ(lines(plain.out).size(), 1u);
+    EXPECT_EQ(plain.out.size(), 121 * 3);  // 121 pairs, blanks between, a newline at the end
+    EXPECT_EQ(plain.out.substr(0, 24), "88 3a 03 00 72 01 02 03 ");
+    EXPECT_EQ(plain.out.substr(plain.out.size() - 15), "b7 b8 ba 45 2e\n");
+
+    const RunResult locked = dtuconf({"frame", "read-request", "--password", "12345678"});
+    ASSERT_EQ(locked.code, 0) << locked.err;
+    EXPECT_EQ(locked.out.size(), 130 * 3);
+    EXPECT_EQ(locked.out.substr(locked.out.size() - 33), "45 2e 31 32 33 34 35 36 37 38 aa\n");
+
+    const RunResult shortPw = dtuconf({"frame", "read-request", "--password", "1234567"});
+    EXPECT_EQ(shortPw.code, 2);
+    EXPECT_TRUE(shortPw.out.empty());
+    EXPECT_NE(shortPw.err.find("8 characters"), std::string::npos);
+
+    write(path("zero.cfg"), Bytes(22160, 0));
+    const RunResult save = dtuconf({"frame", "save", path("zero.cfg")});
+    ASSERT_EQ(save.code, 0) << save.err;
+    EXPECT_EQ(save.out.size(), 497 * 3);
+    EXPECT_EQ(save.out.substr(0, 15), "88 3a 04 01 ea ");
+}
+
+TEST_F(Cli, ShowConvertAndDiffWorkOnFilesOfEitherForm) {
+    // A file with every byte random: the JSON form must carry all of it.
+    std::mt19937 rng(11);
+    Bytes image(22160);
+    for (auto& b : image) b = static_cast<std::uint8_t>(rng());
+    write(path("a.cfg"), image);
+
+    ASSERT_EQ(dtuconf({"convert", path("a.cfg"), path("a.json")}).code, 0);
+    const RunResult back = dtuconf({"convert", path("a.json"), path("b.cfg")});
+    ASSERT_EQ(back.code, 0) << back.err;
+    EXPECT_EQ(read(path("b.cfg")), image);
+
+    const RunResult same = dtuconf({"diff", path("a.cfg"), path("a.json")});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_TRUE(same.out.empty());
+
+    write(path("edit.json"), std::string(R"({"serverAHost": "new.example.com", "serverAPort": 7000})"));
+    const RunResult show = dtuconf({"show", path("edit.json")});
+    ASSERT_EQ(show.code, 0) << show.err;
+    const auto shown = lines(show.out);
+    EXPECT_EQ(shown[0], "dtuBaudIndex = 0");
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "serverAHost = \"new.example.com\""), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "serverAPort = 7000"), shown.end());
+
+    write(path("zero.cfg"), Bytes(22160, 0));
+    const RunResult diff = dtuconf({"diff", path("zero.cfg"), path("edit.json")});
+    EXPECT_EQ(diff.code, 1);
+    EXPECT_EQ(lines(diff.out), (std::vector<std::string>{
+                                   "serverAHost: \"\" -> \"new.example.com\"",
+                                   "serverAPort: 0 -> 7000"}));
+
+    const RunResult json = dtuconf({"show", path("edit.json"), "--json"});
+    ASSERT_EQ(json.code, 0);
+    write(path("again.json"), json.out);
+    EXPECT_EQ(dtuconf({"diff", path("again.json"), path("edit.json")}).code, 0);
+}
+
+TEST_F(Cli, DecodeTakesAHexDumpOfAReadAnswer) {
+    // 88 3A 83, block of items 2 (work mode) and 5 (server A port 502), tail.
+    write(path("answer.txt"), std::string("88 3a 83 00 09\n02 00 01 01\r\n\t05 00 02 01 f6 45 2e\n"));
+    const RunResult shown = dtuconf({"decode", path("answer.txt")});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    const auto out = lines(shown.out);
+    EXPECT_NE(std::find(out.begin(), out.end(), "workMode = 1"), out.end());
+    EXPECT_NE(std::find(out.begin(), out.end(), "serverAPort = 502"), out.end());
+
+    // Onto a base file, written out; stdin works as the source.
+    write(path("base.json"), std::string(R"({"apnName": "cmnet", "serverAPort": 1})"));
+    const RunResult written = dtuconf({"decode", "-i", path("base.json"), "-o", path("out.json"), "-"},
+                                "88 3a 83 00 05 05 00 02 01 f6 45 2e");
+    ASSERT_EQ(written.code, 0) << written.err;
+    EXPECT_TRUE(written.out.empty());
+    const Bytes json = read(path("out.json"));
+    const std::string text(json.begin(), json.end());
+    EXPECT_NE(text.find("\"apnName\": \"cmnet\""), std::string::npos);
+    EXPECT_NE(text.find("\"serverAPort\": 502"), std::string::npos);
+
+    // Items the decoder leaves alone are named on stderr.
+    const RunResult noted = dtuconf({"decode", "-"}, "88 3a 83 00 06 05 00 03 01 02 03 45 2e");
+    EXPECT_EQ(noted.code, 0);
+    EXPECT_NE(noted.err.find("item 5 (3 bytes) ignored"), std::string::npos);
+}
+
+TEST_F(Cli, BadInputIsOneLineOnStderrAndWritesNothing) {
+    write(path("short.cfg"), Bytes(100, 0));
+    write(path("bad.json"), std::string(R"({"serverAPort": 1, "bogus": 2})"));
+    write(path("nothex.txt"), std::string("88 3a 83 0x"));
+    write(path("notframe.txt"), std::string("88 3a 84 00 00 45 2e"));
+    write(path("zero.cfg"), Bytes(22160, 0));
+
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"show", path("missing.cfg")}, 3, "missing.cfg"},
+        {{"show", path("short.cfg")}, 3, "wrong size, 100 bytes"},
+        {{"convert", path("bad.json"), path("out.cfg")}, 3, "unknown field: bogus"},
+        {{"decode", "-o", path("out.cfg"), path("nothex.txt")}, 3, "not hexadecimal"},
+        {{"decode", "-o", path("out.cfg"), path("notframe.txt")}, 3, "not a read answer"},
+        {{"decode", "-i", path("short.cfg"), "-o", path("out.cfg"), path("notframe.txt")}, 3,
+         "not a read answer"},
+        {{"convert", path("zero.cfg"), path("no/such/dir/out.cfg")}, 3, "out.cfg"},
+        {{"show"}, 2, "usage: dtuconf show"},
+        {{"show", path("zero.cfg"), "--xml"}, 2, "unknown option --xml"},
+        {{"frame", "write"}, 2, "unknown frame kind"},
+        {{"launch"}, 2, "unknown command"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = dtuconf(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args[0] << " " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind("dtuconf: ", 0), 0u) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(exists(path("out.cfg")));
+
+    // A record too big for one save frame is refused, not cut.
+    std::string big = R"({"modbusItemCount": 64)";
+    for (int r = 0; r < 64; ++r)
+        big += ", \"modbusItems[" + std::to_string(r) + "].jsonName\": \"" + std::string(57, 'n') + "\"";
+    write(path("big.json"), big + "}");
+    const RunResult refused = dtuconf({"frame", "save", path("big.json")});
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.err.find("at most 4096"), std::string::npos);
+    EXPECT_TRUE(refused.out.empty());
+}
+
+TEST_F(Cli, TheShippedSampleShowsAndRoundTrips) {
+    const std::string sample = std::string(DTUCONF_SAMPLES) + "/office-gateway.cfg";
+    const RunResult show = dtuconf({"show", sample});
+    ASSERT_EQ(show.code, 0) << show.err;
+    EXPECT_NE(show.out.find("serverAHost = "), std::string::npos);
+    ASSERT_EQ(dtuconf({"convert", sample, path("s.json")}).code, 0);
+    ASSERT_EQ(dtuconf({"convert", path("s.json"), path("s.cfg")}).code, 0);
+    EXPECT_EQ(dtuconf({"diff", sample, path("s.cfg")}).code, 0);
+}
+
+}  // namespace
+}  // namespace dtu
