@@ -86,7 +86,18 @@ FrameCheck checkFrame(std::span<const std::uint8_t> frame) {
     return FrameCheck::Ok;
 }
 
-std::span<const std::uint8_t> fullReadTags() { return kFullReadTags; }
+std::vector<std::span<const std::uint8_t>> splitPieces(std::span<const std::uint8_t> frame,
+                                                       std::size_t pieceSize) {
+    assert(pieceSize > 0);
+    std::vector<std::span<const std::uint8_t>> pieces;
+    for (std::size_t at = 0; at < frame.size(); at += pieceSize)
+        pieces.push_back(frame.subspan(at, std::min(pieceSize, frame.size() - at)));
+    return pieces;
+}
+
+std::span<const std::uint8_t> fullReadTags() {
+    return kFullReadTags;
+}
 
 std::vector<std::uint8_t> fullReadRequest(const Lock& lock) {
     return buildRequest(CMD_READ, kFullReadTags, lock);
@@ -96,9 +107,15 @@ std::array<std::uint8_t, 8> singleTagRead(std::uint8_t tag) {
     return fixedFrame<8>(CMD_READ, {tag});
 }
 
-std::array<std::uint8_t, 7> rebootRequest() { return fixedFrame<7>(CMD_REBOOT, {}); }
-std::array<std::uint8_t, 7> factoryResetRequest() { return fixedFrame<7>(CMD_FACTORY_RESET, {}); }
-std::array<std::uint8_t, 7> deepResetRequest() { return fixedFrame<7>(CMD_DEEP_RESET, {}); }
+std::array<std::uint8_t, 7> rebootRequest() {
+    return fixedFrame<7>(CMD_REBOOT, {});
+}
+std::array<std::uint8_t, 7> factoryResetRequest() {
+    return fixedFrame<7>(CMD_FACTORY_RESET, {});
+}
+std::array<std::uint8_t, 7> deepResetRequest() {
+    return fixedFrame<7>(CMD_DEEP_RESET, {});
+}
 
 std::array<std::uint8_t, 11> ioPollRequest() {
     return fixedFrame<11>(CMD_READ, {TAG_INPUTS, TAG_RELAYS, TAG_ANALOG, TAG_COUNTERS});

@@ -52,7 +52,9 @@ using Lock = std::optional<LockPassword>;  // set while the device-lock box is t
 
 std::array<std::uint8_t, kLockSuffixSize> lockSuffix(const LockPassword& password);
 
-constexpr std::uint8_t answerCode(std::uint8_t requestCode) { return requestCode | ANSWER_FLAG; }
+constexpr std::uint8_t answerCode(std::uint8_t requestCode) {
+    return requestCode | ANSWER_FLAG;
+}
 
 // A request frame around the payload, with the lock suffix when lock is set. The payload must
 // not exceed kMaxPayload bytes.
@@ -68,10 +70,18 @@ enum class FrameCheck { Ok, TooShort, BadHead, BadTail };
 FrameCheck checkFrame(std::span<const std::uint8_t> frame);
 
 // Command byte and payload length field of a frame that passed checkFrame.
-inline std::uint8_t frameCommand(std::span<const std::uint8_t> frame) { return frame[2]; }
+inline std::uint8_t frameCommand(std::span<const std::uint8_t> frame) {
+    return frame[2];
+}
 inline std::uint16_t frameLengthField(std::span<const std::uint8_t> frame) {
     return static_cast<std::uint16_t>(frame[3] << 8 | frame[4]);
 }
+
+// A frame written in pieces of kSavePieceSize bytes one after the other, for devices whose
+// receive buffer drops long writes; the last piece holds what remains.
+inline constexpr std::size_t kSavePieceSize = 32;
+std::vector<std::span<const std::uint8_t>> splitPieces(std::span<const std::uint8_t> frame,
+                                                       std::size_t pieceSize = kSavePieceSize);
 
 // The 114 tags of the full read, in the order the device expects them.
 std::span<const std::uint8_t> fullReadTags();
@@ -87,7 +97,7 @@ std::array<std::uint8_t, 7> factoryResetRequest();
 std::array<std::uint8_t, 7> deepResetRequest();
 
 // The RTU live controls.
-std::array<std::uint8_t, 11> ioPollRequest();        // read items 80, 81, 82, 83
+std::array<std::uint8_t, 11> ioPollRequest();         // read items 80, 81, 82, 83
 std::array<std::uint8_t, 11> clearCountersRequest();  // item 83 with one zero byte
 // Item 81 with the eight relay actions Y1..Y8 (0 open, 1 close, 3 leave unchanged).
 std::array<std::uint8_t, 18> relayControlRequest(const std::array<std::uint8_t, 8>& actions);

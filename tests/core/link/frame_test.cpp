@@ -42,8 +42,8 @@ TEST(FullReadRequest, Is121BytesAskingForTheParameterAndStatusTags) {
     for (int t : {1, 41, 48, 69, 85, 114, 117, 129, 144, 176, 179, 183, 184, 186})
         EXPECT_TRUE(asked(t)) << t;
     // Live values, unused tags and the status items other windows ask for separately.
-    for (int t : {42, 47, 70, 80, 84, 115, 116, 130, 143, 145, 175, 180, 181, 182, 185, 187,
-                  254, 255})
+    for (int t :
+         {42, 47, 70, 80, 84, 115, 116, 130, 143, 145, 175, 180, 181, 182, 185, 187, 254, 255})
         EXPECT_FALSE(asked(t)) << t;
 }
 

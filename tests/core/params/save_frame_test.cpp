@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -32,7 +33,8 @@ std::vector<Item> itemsOf(std::span<const std::uint8_t> frame) {
     std::size_t pos = 5;
     while (pos + 3 <= 5 + block) {
         const std::size_t len = std::size_t(frame[pos + 1]) << 8 | frame[pos + 2];
-        items.push_back({frame[pos], Bytes(frame.begin() + pos + 3, frame.begin() + pos + 3 + len)});
+        items.push_back(
+            {frame[pos], Bytes(frame.begin() + pos + 3, frame.begin() + pos + 3 + len)});
         pos += 3 + len;
     }
     EXPECT_EQ(pos, 5 + block);
@@ -41,18 +43,18 @@ std::vector<Item> itemsOf(std::span<const std::uint8_t> frame) {
 
 // Item lengths of a save from an empty record, as the tag tables give them.
 const std::vector<std::pair<int, int>> kEmptySave = {
-    {1, 5},   {2, 1},   {3, 1},   {4, 0},   {5, 2},   {6, 4},   {7, 1},   {8, 0},   {9, 2},
-    {10, 4},  {11, 1},  {12, 2},  {13, 0},  {14, 1},  {15, 1},  {16, 0},  {17, 3},  {18, 1},
-    {19, 0},  {21, 1},  {22, 1},  {23, 0},  {24, 1},  {25, 2},  {26, 1},  {27, 4},  {28, 1},
-    {29, 0},  {30, 2},  {31, 2},  {32, 0},  {33, 1},  {34, 1},  {35, 0},  {36, 0},  {37, 0},
-    {38, 1},  {39, 7},  {40, 1},  {41, 4},  {48, 1},  {49, 0},  {50, 2},  {51, 0},  {52, 0},
-    {53, 0},  {54, 2},  {55, 1},  {56, 1},  {57, 0},  {58, 0},  {59, 0},  {60, 1},  {61, 0},
-    {62, 0},  {63, 0},  {64, 1},  {65, 0},  {66, 1},  {67, 0},  {68, 0},  {69, 0},  {85, 2},
-    {86, 2},  {87, 1},  {88, 1},  {89, 17}, {90, 5},  {91, 13}, {92, 1},  {93, 9},  {94, 3},
-    {95, 7},  {96, 7},  {97, 2},  {98, 1},  {99, 0},  {100, 0}, {101, 0}, {102, 0}, {103, 0},
-    {104, 0}, {105, 0}, {106, 0}, {107, 0}, {108, 0}, {109, 0}, {110, 0}, {111, 0}, {112, 0},
-    {113, 0}, {114, 0}, {117, 1}, {118, 11}, {119, 1}, {120, 1}, {121, 1}, {122, 1}, {123, 1},
-    {124, 1}, {125, 0}, {126, 0}, {127, 0}, {128, 0}, {129, 0}, {144, 10}, {186, 1},
+    {1, 5},   {2, 1},   {3, 1},   {4, 0},    {5, 2},   {6, 4},   {7, 1},    {8, 0},   {9, 2},
+    {10, 4},  {11, 1},  {12, 2},  {13, 0},   {14, 1},  {15, 1},  {16, 0},   {17, 3},  {18, 1},
+    {19, 0},  {21, 1},  {22, 1},  {23, 0},   {24, 1},  {25, 2},  {26, 1},   {27, 4},  {28, 1},
+    {29, 0},  {30, 2},  {31, 2},  {32, 0},   {33, 1},  {34, 1},  {35, 0},   {36, 0},  {37, 0},
+    {38, 1},  {39, 7},  {40, 1},  {41, 4},   {48, 1},  {49, 0},  {50, 2},   {51, 0},  {52, 0},
+    {53, 0},  {54, 2},  {55, 1},  {56, 1},   {57, 0},  {58, 0},  {59, 0},   {60, 1},  {61, 0},
+    {62, 0},  {63, 0},  {64, 1},  {65, 0},   {66, 1},  {67, 0},  {68, 0},   {69, 0},  {85, 2},
+    {86, 2},  {87, 1},  {88, 1},  {89, 17},  {90, 5},  {91, 13}, {92, 1},   {93, 9},  {94, 3},
+    {95, 7},  {96, 7},  {97, 2},  {98, 1},   {99, 0},  {100, 0}, {101, 0},  {102, 0}, {103, 0},
+    {104, 0}, {105, 0}, {106, 0}, {107, 0},  {108, 0}, {109, 0}, {110, 0},  {111, 0}, {112, 0},
+    {113, 0}, {114, 0}, {117, 1}, {118, 11}, {119, 1}, {120, 1}, {121, 1},  {122, 1}, {123, 1},
+    {124, 1}, {125, 0}, {126, 0}, {127, 0},  {128, 0}, {129, 0}, {144, 10}, {186, 1},
 };
 
 TEST(SaveFrame, AnEmptyRecordGivesThe497ByteFrame) {
@@ -77,6 +79,19 @@ TEST(SaveFrame, AnEmptyRecordGivesThe497ByteFrame) {
     }
 }
 
+TEST(SaveFrame, PiecesAreThirtyTwoBytesWithTheRemainderLast) {
+    const SaveFrame frame = buildSaveFrame(DeviceParams{});
+    const auto pieces = splitPieces(frame.view());
+    ASSERT_EQ(pieces.size(), 16u);
+    for (std::size_t i = 0; i < 15; ++i) EXPECT_EQ(pieces[i].size(), 32u);
+    EXPECT_EQ(pieces[15].size(), 17u);
+    EXPECT_EQ(pieces[15].data() + 17, frame.view().data() + frame.size);
+    // A size that divides evenly gets no empty last piece.
+    const Bytes even(64, 1);
+    EXPECT_EQ(splitPieces(even).size(), 2u);
+    EXPECT_TRUE(splitPieces({}).empty());
+}
+
 TEST(SaveFrame, PollingRecordsAddTwentySevenBytesAndTheirName) {
     DeviceParams p;
     p.set(f::modbusItemCount, 1);
@@ -93,9 +108,11 @@ TEST(SaveFrame, PollingRecordsAddTwentySevenBytesAndTheirName) {
     const SaveFrame named = buildSaveFrame(p);
     ASSERT_EQ(named.size, 526u);
     const auto items = itemsOf(named.view());
-    const auto it = std::find_if(items.begin(), items.end(), [](const Item& i) { return i.tag == 119; });
+    const auto it =
+        std::find_if(items.begin(), items.end(), [](const Item& i) { return i.tag == 119; });
     ASSERT_NE(it, items.end());
-    EXPECT_EQ(it->value, hex("01 1C 01 03 0000 0001 00 00 02 6B30 FFFFFFFF 00000000 00 00001643 00000000"));
+    EXPECT_EQ(it->value,
+              hex("01 1C 01 03 0000 0001 00 00 02 6B30 FFFFFFFF 00000000 00 00001643 00000000"));
 }
 
 TEST(SaveFrame, SixteenBitItemsCarryTheLowHalfOfWiderFields) {
@@ -190,28 +207,22 @@ DeviceParams randomSavedRecord(std::mt19937& rng) {
     auto pick = [&](std::uint32_t lo, std::uint32_t hi) {
         return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng);
     };
-    auto text = [&](std::size_t maxLen) {
-        std::string s(pick(0, static_cast<std::uint32_t>(std::min<std::size_t>(maxLen, 24))), ' ');
-        for (auto& c : s) c = static_cast<char>(pick(0x21, 0x7E));
-        return s;
-    };
+    // A few polling records; every field that travels gets random content, texts short enough
+    // for the whole record to fit one frame.
+    const auto records = pick(1, 6);
     DeviceParams p;
     for (const auto& fi : recordLayout()) {
-        if (!travelsBothWays(fi) || fi.modbusRecord >= 0) continue;
-        switch (fi.kind) {
-            case FieldKind::U8: p.set(U8Field{fi.offset, 1}, static_cast<std::uint8_t>(pick(0, 255))); break;
-            case FieldKind::U16: p.set(U16Field{fi.offset, 2}, static_cast<std::uint16_t>(pick(0, 0xFFFF))); break;
-            case FieldKind::U32: p.set(U32Field{fi.offset, 4}, pick(0, 0xFFFFFFFF)); break;
-            case FieldKind::I32: break;
-            case FieldKind::Text: p.setText(TextField{fi.offset, fi.size}, text(fi.size - 1)); break;
-            case FieldKind::Bytes: {
-                Bytes b(fi.size);
-                for (auto& x : b) x = static_cast<std::uint8_t>(pick(0, 255));
-                p.setBytes(BytesField{fi.offset, fi.size}, b);
-                break;
-            }
+        if (!travelsBothWays(fi) || fi.modbusRecord >= static_cast<int>(records)) continue;
+        if (fi.kind == FieldKind::Text) {
+            std::string s(pick(0, std::min<std::uint32_t>(fi.size - 1, 24)), ' ');
+            for (auto& c : s) c = static_cast<char>(pick(0x21, 0x7E));
+            p.setText(TextField{fi.offset, fi.size}, s);
+        } else {
+            for (std::uint32_t i = 0; i < fi.size; ++i)
+                p.image()[fi.offset + i] = static_cast<std::uint8_t>(pick(0, 255));
         }
     }
+    p.set(f::modbusItemCount, static_cast<std::uint8_t>(records));
     // Values that travel in fewer bits than their field, and counted arrays whose bytes past the
     // count a read clears.
     for (auto fld : {f::heartbeatInterval, f::serialSendInterval, f::noDataRebootMinutes,
@@ -220,33 +231,14 @@ DeviceParams randomSavedRecord(std::mt19937& rng) {
     auto counted = [&](U8Field len, BytesField data, std::uint32_t max) {
         const auto n = pick(0, max);
         p.set(len, static_cast<std::uint8_t>(n));
-        Bytes keep(data.size, 0);
-        const auto cur = p.bytes(data);
-        std::copy(cur.begin(), cur.begin() + n, keep.begin());
+        Bytes keep = toBytes(p.bytes(data));
+        std::fill(keep.begin() + n, keep.end(), 0);
         p.setBytes(data, keep);
     };
     counted(f::heartbeatLength, f::heartbeatData, 127);
     counted(f::registerLength, f::registerData, 127);
     counted(f::serialSendLength, f::serialSendData, 32);
     counted(f::serialFilterLength, f::serialFilterData, 16);
-
-    const auto records = pick(1, 6);
-    p.set(f::modbusItemCount, static_cast<std::uint8_t>(records));
-    for (std::uint32_t r = 0; r < records; ++r) {
-        const auto rec = f::modbusItem(r);
-        p.set(rec.slaveAddress, static_cast<std::uint8_t>(pick(0, 255)));
-        p.set(rec.functionCode, static_cast<std::uint8_t>(pick(0, 255)));
-        p.set(rec.startRegister, static_cast<std::uint16_t>(pick(0, 0xFFFF)));
-        p.set(rec.registerCount, static_cast<std::uint16_t>(pick(0, 0xFFFF)));
-        p.set(rec.dataType, static_cast<std::uint8_t>(pick(0, 10)));
-        p.set(rec.decimals, static_cast<std::uint8_t>(pick(0, 4)));
-        p.setText(rec.jsonName, text(kJsonNameMax));
-        p.set(rec.scaleK, pick(0, 0xFFFFFFFF));
-        p.set(rec.offsetB, pick(0, 0xFFFFFFFF));
-        p.set(rec.threshold1, static_cast<std::int32_t>(pick(0, 0xFFFFFFFF)));
-        p.set(rec.threshold2, static_cast<std::int32_t>(pick(0, 0xFFFFFFFF)));
-        p.set(rec.emergencyData, static_cast<std::uint8_t>(pick(0, 255)));
-    }
     return p;
 }
 
