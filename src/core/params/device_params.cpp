@@ -18,7 +18,9 @@ std::uint16_t DeviceParams::get(U16Field f) const {
     return static_cast<std::uint16_t>(m_bytes[o] | m_bytes[o + 1] << 8);
 }
 
-std::uint32_t DeviceParams::get(U32Field f) const { return getLe32(f.offset); }
+std::uint32_t DeviceParams::get(U32Field f) const {
+    return getLe32(f.offset);
+}
 
 void DeviceParams::set(U16Field f, std::uint16_t v) {
     const std::size_t o = checked(f.offset, 2);
@@ -26,7 +28,9 @@ void DeviceParams::set(U16Field f, std::uint16_t v) {
     m_bytes[o + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-void DeviceParams::set(U32Field f, std::uint32_t v) { setLe32(f.offset, v); }
+void DeviceParams::set(U32Field f, std::uint32_t v) {
+    setLe32(f.offset, v);
+}
 
 std::uint32_t DeviceParams::getLe32(std::uint32_t offset) const {
     const std::size_t o = checked(offset, 4);
@@ -50,12 +54,17 @@ std::string_view DeviceParams::textView(TextField f) const {
     return {reinterpret_cast<const char*>(t.data()), t.size()};
 }
 
-bool DeviceParams::setText(TextField f, std::span<const std::uint8_t> text) {
-    if (text.size() > f.size) return false;
-    auto dest = span(f.offset, f.size);
+bool DeviceParams::replace(std::uint32_t offset, std::uint32_t size,
+                           std::span<const std::uint8_t> data) {
+    if (data.size() > size) return false;
+    auto dest = span(offset, size);
     std::fill(dest.begin(), dest.end(), 0);
-    std::copy(text.begin(), text.end(), dest.begin());
+    std::copy(data.begin(), data.end(), dest.begin());
     return true;
+}
+
+bool DeviceParams::setText(TextField f, std::span<const std::uint8_t> text) {
+    return replace(f.offset, f.size, text);
 }
 
 bool DeviceParams::setText(TextField f, std::string_view text) {
@@ -63,11 +72,7 @@ bool DeviceParams::setText(TextField f, std::string_view text) {
 }
 
 bool DeviceParams::setBytes(BytesField f, std::span<const std::uint8_t> data) {
-    if (data.size() > f.size) return false;
-    auto dest = span(f.offset, f.size);
-    std::fill(dest.begin(), dest.end(), 0);
-    std::copy(data.begin(), data.end(), dest.begin());
-    return true;
+    return replace(f.offset, f.size, data);
 }
 
 }  // namespace dtu

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "params/fields.def"
+#include "params/field_list.h"
 
 namespace dtu {
 
@@ -58,8 +58,7 @@ constexpr auto makeHandle(std::uint32_t offset, std::uint32_t size, std::uint32_
 // Handles of every field, by the name the record gives it: fields::serverAPort, ...
 namespace fields {
 #define DTU_X(name, offset, kind, size, count, stride, tag) \
-    inline constexpr auto name =                            \
-        detail::makeHandle<FieldKind::kind, count>(offset, size, stride);
+    inline constexpr auto name = detail::makeHandle<FieldKind::kind, count>(offset, size, stride);
 DTU_PARAM_FIELDS(DTU_X)
 #undef DTU_X
 
@@ -127,6 +126,8 @@ private:
     std::span<std::uint8_t> span(std::uint32_t offset, std::uint32_t size) {
         return std::span<std::uint8_t>(m_bytes).subspan(checked(offset, size), size);
     }
+    // Zeroes size bytes at offset, then copies data into their start; refuses longer data.
+    bool replace(std::uint32_t offset, std::uint32_t size, std::span<const std::uint8_t> data);
     std::uint32_t getLe32(std::uint32_t offset) const;
     void setLe32(std::uint32_t offset, std::uint32_t v);
 

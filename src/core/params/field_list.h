@@ -1,3 +1,5 @@
+#pragma once
+
 // The parameter record, field by field, in offset order. Every consumer of the layout (typed
 // accessors, the field table, JSON, show and diff) is generated from this one list.
 //
