@@ -117,42 +117,39 @@ int runFrame(const std::vector<std::string>& argv) {
     const std::string kind = argv.front();
     const std::vector<std::string> rest(argv.begin() + 1, argv.end());
 
-    if (kind == "read-request") {
-        const auto args = parseArgs(rest, {"--password"}, {}, 0, usage);
-        if (!args) return kExitUsage;
-        std::string error;
-        const auto lock = parsePassword(*args, error);
-        if (!lock) return fail(kExitUsage, error);
+    if (kind != "read-request" && kind != "save")
+        return fail(kExitUsage, "unknown frame kind '" + kind + "'\nusage: dtuconf " + usage);
+    const bool save = kind == "save";
+    const auto args = parseArgs(rest, {"--password"}, {}, save ? 1 : 0, usage);
+    if (!args) return kExitUsage;
+    std::string error;
+    const auto lock = parsePassword(*args, error);
+    if (!lock) return fail(kExitUsage, error);
+    if (!save) {
         printHexLine(fullReadRequest(*lock));
         return kExitOk;
     }
-    if (kind == "save") {
-        const auto args = parseArgs(rest, {"--password"}, {}, 1, usage);
-        if (!args) return kExitUsage;
-        std::string error;
-        const auto lock = parsePassword(*args, error);
-        if (!lock) return fail(kExitUsage, error);
-        DeviceParams params;
-        if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
-        const SaveFrame frame = buildSaveFrame(params, *lock);
-        switch (frame.error) {
-            case SaveFrameError::None:
-                printHexLine(frame.view());
-                return kExitOk;
-            case SaveFrameError::TooLarge:
-                return fail(kExitFile, "the save frame would take " + std::to_string(frame.needed) +
-                                           " bytes; the device accepts at most " +
-                                           std::to_string(kMaxSaveFrame));
-            case SaveFrameError::PollCountTooLarge:
-                return fail(kExitFile, "modbusItemCount is above " +
-                                           std::to_string(kModbusItemCapacity));
-            case SaveFrameError::PollNameTooLong:
-                return fail(kExitFile, "modbusItems[" + std::to_string(frame.badPollRecord) +
-                                           "].jsonName is longer than " +
-                                           std::to_string(kJsonNameMax) + " bytes");
-        }
+
+    DeviceParams params;
+    if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
+    const SaveFrame frame = buildSaveFrame(params, *lock);
+    switch (frame.error) {
+        case SaveFrameError::None:
+            printHexLine(frame.view());
+            return kExitOk;
+        case SaveFrameError::TooLarge:
+            return fail(kExitFile, "the save frame would take " + std::to_string(frame.needed) +
+                                       " bytes; the device accepts at most " +
+                                       std::to_string(kMaxSaveFrame));
+        case SaveFrameError::PollCountTooLarge:
+            return fail(kExitFile,
+                        "modbusItemCount is above " + std::to_string(kModbusItemCapacity));
+        case SaveFrameError::PollNameTooLong:
+            return fail(kExitFile, "modbusItems[" + std::to_string(frame.badPollRecord) +
+                                       "].jsonName is longer than " +
+                                       std::to_string(kJsonNameMax) + " bytes");
     }
-    return fail(kExitUsage, "unknown frame kind '" + kind + "'\nusage: dtuconf " + usage);
+    return fail(kExitFile, "the save frame could not be built");
 }
 
 int runDecode(const std::vector<std::string>& argv) {
@@ -224,7 +221,8 @@ int runDiff(const std::vector<std::string>& argv) {
     if (int rc = loadParams(args->positional()[0], a); rc != kExitOk) return rc;
     if (int rc = loadParams(args->positional()[1], b); rc != kExitOk) return rc;
     const auto diffs = diffParams(a, b);
-    for (const auto& d : diffs) std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
+    for (const auto& d : diffs)
+        std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
     return diffs.empty() ? kExitOk : kExitFailed;
 }
 
