@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <QDir>
+#include <QTemporaryDir>
 
 #include "support/bytes.h"
 

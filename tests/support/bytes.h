@@ -17,7 +17,9 @@ inline Bytes hex(const std::string& text) {
     return b ? *b : Bytes{0xDE, 0xAD};  // an unparsable vector cannot match anything real
 }
 
-inline Bytes toBytes(std::span<const std::uint8_t> s) { return Bytes(s.begin(), s.end()); }
+inline Bytes toBytes(std::span<const std::uint8_t> s) {
+    return Bytes(s.begin(), s.end());
+}
 
 // A parameter block (length field, then items) built item by item.
 class Block {

@@ -23,8 +23,8 @@ std::span<const std::uint8_t> entryBytes(const DeviceParams& p, const FieldInfo&
 int usedPollRecords(const DeviceParams& p) {
     int used = std::min<int>(p.get(fields::modbusItemCount), kModbusItemCapacity);
     for (int r = kModbusItemCapacity - 1; r >= used; --r) {
-        const auto rec =
-            p.image().subspan(kModbusItemsOffset + std::size_t(r) * kModbusItemSize, kModbusItemSize);
+        const auto rec = p.image().subspan(kModbusItemsOffset + std::size_t(r) * kModbusItemSize,
+                                           kModbusItemSize);
         if (!allZero(rec)) {
             used = r + 1;
             break;
@@ -91,7 +91,8 @@ bool paramsFromJson(std::string_view json, DeviceParams& out, std::string& error
 
 std::vector<std::string> paramsToLines(const DeviceParams& p) {
     std::vector<std::string> lines;
-    forEachShown(p, [&](const FieldInfo& f) { lines.push_back(f.name + " = " + fieldValueJson(p, f)); });
+    forEachShown(
+        p, [&](const FieldInfo& f) { lines.push_back(f.name + " = " + fieldValueJson(p, f)); });
     return lines;
 }
 

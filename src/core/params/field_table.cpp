@@ -30,7 +30,7 @@ std::vector<FieldInfo> buildLayout() {
     for (std::uint32_t r = 0; r < kModbusItemCapacity; ++r) {
         const std::string prefix = "modbusItems[" + std::to_string(r) + "].";
         const std::uint32_t base = kModbusItemsOffset + r * kModbusItemSize;
-#define DTU_X(name, offset, kind, size)                                    \
+#define DTU_X(name, offset, kind, size)                                     \
     add(prefix + #name, base + (offset), FieldKind::kind, size, 1, 0, 119); \
     out.back().modbusRecord = static_cast<int>(r);
         DTU_MODBUS_ITEM_FIELDS(DTU_X)
@@ -77,7 +77,9 @@ const std::vector<FieldInfo>& layout() {
 
 }  // namespace
 
-std::span<const FieldInfo> recordLayout() { return layout(); }
+std::span<const FieldInfo> recordLayout() {
+    return layout();
+}
 
 const FieldInfo* findField(std::string_view name) {
     static const std::unordered_map<std::string_view, const FieldInfo*> index = [] {

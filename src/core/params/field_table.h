@@ -17,9 +17,9 @@ struct FieldInfo {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
     FieldKind kind = FieldKind::Bytes;
-    std::uint8_t tag = 0;     // item carrying the field, 0 for none
-    bool reserved = false;    // bytes no parameter uses
-    int modbusRecord = -1;    // polling record the field belongs to, -1 for none
+    std::uint8_t tag = 0;   // item carrying the field, 0 for none
+    bool reserved = false;  // bytes no parameter uses
+    int modbusRecord = -1;  // polling record the field belongs to, -1 for none
 };
 
 // The whole record in offset order: every byte belongs to exactly one entry.

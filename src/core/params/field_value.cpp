@@ -24,7 +24,9 @@ std::string hexString(std::span<const std::uint8_t> b) {
 }
 
 // The whole field as raw bytes, whatever its kind.
-BytesField rawField(const FieldInfo& f) { return BytesField{f.offset, f.size}; }
+BytesField rawField(const FieldInfo& f) {
+    return BytesField{f.offset, f.size};
+}
 
 std::optional<std::vector<std::uint8_t>> hexFor(const FieldInfo& f, const JsonValue& v,
                                                 std::string& error) {
@@ -60,8 +62,9 @@ std::string fieldValueJson(const DeviceParams& p, const FieldInfo& f) {
             const TextField tf{f.offset, f.size};
             const auto whole = p.bytes(tf);
             const auto text = p.text(tf);
-            const bool padded = std::all_of(whole.begin() + static_cast<std::ptrdiff_t>(text.size()),
-                                            whole.end(), [](std::uint8_t b) { return b == 0; });
+            const bool padded =
+                std::all_of(whole.begin() + static_cast<std::ptrdiff_t>(text.size()), whole.end(),
+                            [](std::uint8_t b) { return b == 0; });
             if (padded) {
                 if (auto utf8 = gbkToUtf8(text)) return jsonQuote(*utf8);
             }
@@ -114,12 +117,11 @@ std::string setFieldValue(DeviceParams& p, const FieldInfo& f, const JsonValue& 
                 if (!gbk) {
                     error = "text cannot be written in GBK";
                 } else if (!p.setText(tf, *gbk)) {
-                    error = "text of " + std::to_string(gbk->size()) +
-                            " bytes does not fit in " + std::to_string(f.size);
+                    error = "text of " + std::to_string(gbk->size()) + " bytes does not fit in " +
+                            std::to_string(f.size);
                 }
             } else if (v.isObject() && v.object().size() == 1 && v.find("hex")) {
-                if (auto bytes = hexFor(f, *v.find("hex"), error))
-                    p.setBytes(rawField(f), *bytes);
+                if (auto bytes = hexFor(f, *v.find("hex"), error)) p.setBytes(rawField(f), *bytes);
             } else {
                 error = "expected a string or {\"hex\": \"...\"}";
             }

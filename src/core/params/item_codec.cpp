@@ -18,17 +18,13 @@ public:
     std::uint16_t be16(std::size_t i) const {
         return static_cast<std::uint16_t>(u8(i) << 8 | u8(i + 1));
     }
-    std::uint32_t be32(std::size_t i) const {
-        return std::uint32_t(be16(i)) << 16 | be16(i + 2);
-    }
+    std::uint32_t be32(std::size_t i) const { return std::uint32_t(be16(i)) << 16 | be16(i + 2); }
     // Up to n bytes from offset i, clipped to the item.
     std::span<const std::uint8_t> bytes(std::size_t i, std::size_t n) const {
         if (i >= m_v.size()) return {};
         return m_v.subspan(i, std::min(n, m_v.size() - i));
     }
-    std::span<const std::uint8_t> from(std::size_t i) const {
-        return bytes(i, m_v.size());
-    }
+    std::span<const std::uint8_t> from(std::size_t i) const { return bytes(i, m_v.size()); }
 
 private:
     std::span<const std::uint8_t> m_v;
@@ -151,13 +147,12 @@ const SimpleItem* findSimple(std::uint8_t tag) {
 }
 
 constexpr std::uint8_t kSaveOrder[] = {
-    1,   2,   3,   4,   5,   6,   7,   8,   9,   10,  11,  12,  13,  14,  15,  16,
-    17,  18,  19,  21,  22,  23,  24,  25,  26,  27,  28,  29,  30,  31,  32,  33,
-    34,  35,  36,  37,  38,  39,  40,  41,  48,  49,  50,  51,  52,  53,  54,  55,
-    56,  57,  58,  59,  60,  61,  62,  63,  64,  65,  66,  67,  68,  69,  85,  86,
-    87,  88,  89,  90,  91,  92,  93,  94,  95,  96,  97,  98,  99,  100, 101, 102,
-    103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 117, 118, 119, 120,
-    121, 122, 123, 124, 125, 126, 127, 128, 129, 144, 186,
+    1,   2,   3,   4,   5,   6,   7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,
+    19,  21,  22,  23,  24,  25,  26,  27,  28,  29,  30,  31,  32,  33,  34,  35,  36,  37,
+    38,  39,  40,  41,  48,  49,  50,  51,  52,  53,  54,  55,  56,  57,  58,  59,  60,  61,
+    62,  63,  64,  65,  66,  67,  68,  69,  85,  86,  87,  88,  89,  90,  91,  92,  93,  94,
+    95,  96,  97,  98,  99,  100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112,
+    113, 114, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 128, 129, 144, 186,
 };
 static_assert(std::size(kSaveOrder) == 107);
 
@@ -635,8 +630,7 @@ private:
 };
 
 // The first `length` bytes of a counted array, never more than the array holds.
-std::span<const std::uint8_t> countedBytes(const DeviceParams& p, U8Field length,
-                                           BytesField data) {
+std::span<const std::uint8_t> countedBytes(const DeviceParams& p, U8Field length, BytesField data) {
     const auto all = p.bytes(data);
     return all.first(std::min<std::size_t>(p.get(length), all.size()));
 }
@@ -844,7 +838,9 @@ DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams&
     return result;
 }
 
-std::span<const std::uint8_t> saveItemOrder() { return kSaveOrder; }
+std::span<const std::uint8_t> saveItemOrder() {
+    return kSaveOrder;
+}
 
 SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock) {
     SaveFrame frame;

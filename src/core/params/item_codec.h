@@ -22,13 +22,13 @@ struct IgnoredItem {
 };
 
 struct DecodeResult {
-    int applied = 0;                   // items stored
-    std::vector<IgnoredItem> ignored;  // items skipped by their length
-    bool truncated = false;            // stopped at an item running past the block end
-    bool sawItem1 = false;             // the device's serial settings arrived: parameters read
-    bool probeAnswered = false;        // item 254: the baud probe hit
-    std::optional<std::string> deviceText;       // item 181, GBK, at most 127 bytes
-    std::optional<Diagnostics> diagnostics;      // item 255
+    int applied = 0;                        // items stored
+    std::vector<IgnoredItem> ignored;       // items skipped by their length
+    bool truncated = false;                 // stopped at an item running past the block end
+    bool sawItem1 = false;                  // the device's serial settings arrived: parameters read
+    bool probeAnswered = false;             // item 254: the baud probe hit
+    std::optional<std::string> deviceText;  // item 181, GBK, at most 127 bytes
+    std::optional<Diagnostics> diagnostics;  // item 255
 };
 
 // Decodes a parameter block (the read answer from its length field on) into the record and the

@@ -17,10 +17,14 @@ using test::Bytes;
 using test::hex;
 namespace f = fields;
 
-std::string jsonOf(const DeviceParams& p) { return paramsToJson(p); }
+std::string jsonOf(const DeviceParams& p) {
+    return paramsToJson(p);
+}
 
 // The value a JSON document gives a field, re-serialised loosely for comparison.
-const JsonValue* member(const JsonValue& doc, const std::string& name) { return doc.find(name); }
+const JsonValue* member(const JsonValue& doc, const std::string& name) {
+    return doc.find(name);
+}
 
 TEST(ParamJson, AnyFileSurvivesTheTripThroughJsonByteForByte) {
     std::mt19937 rng(7);
@@ -145,8 +149,8 @@ TEST(ParamJson, LinesAndDifferencesNameTheFields) {
     DeviceParams b = a;
     b.set(f::serverAPort, 8080);
     b.setText(f::apnName, std::string_view("cmnet"));
-    b.image()[793] = 7;                                 // reserved
-    b.set(f::modbusItem(63).decimals, 2);              // a record past the count
+    b.image()[793] = 7;                    // reserved
+    b.set(f::modbusItem(63).decimals, 2);  // a record past the count
     const auto diffs = diffParams(a, b);
     ASSERT_EQ(diffs.size(), 4u);
     EXPECT_EQ(diffs[0].field->name, "serverAPort");
