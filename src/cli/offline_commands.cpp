@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <iostream>
 #include <iterator>
 
@@ -146,8 +145,8 @@ int runFrame(const std::vector<std::string>& argv) {
                         "modbusItemCount is above " + std::to_string(kModbusItemCapacity));
         case SaveFrameError::PollNameTooLong:
             return fail(kExitFile, "modbusItems[" + std::to_string(frame.badPollRecord) +
-                                       "].jsonName is longer than " +
-                                       std::to_string(kJsonNameMax) + " bytes");
+                                       "].jsonName is longer than " + std::to_string(kJsonNameMax) +
+                                       " bytes");
     }
     return fail(kExitFile, "the save frame could not be built");
 }

@@ -250,8 +250,9 @@ void storePollTable(DeviceParams& p, const ItemValue& v) {
         p.set(rec.threshold1, static_cast<std::int32_t>(v.be32(at)));
         p.set(rec.threshold2, static_cast<std::int32_t>(v.be32(at + 4)));
         p.set(rec.emergencyData, v.u8(at + 8));
-        // Older firmware sends records without coefficient and offset.
-        const bool hasScale = m + 18 < recLen && at + 17 <= pos + 1 + recLen;
+        // Older firmware sends records without coefficient and offset (R = 18 + m); they are
+        // read only when the record holds both whole.
+        const bool hasScale = recLen >= m + 26;
         p.set(rec.scaleK, hasScale ? v.be32(at + 9) : 0u);
         p.set(rec.offsetB, hasScale ? v.be32(at + 13) : 0u);
         pos += 1 + recLen;

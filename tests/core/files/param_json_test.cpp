@@ -17,15 +17,6 @@ using test::Bytes;
 using test::hex;
 namespace f = fields;
 
-std::string jsonOf(const DeviceParams& p) {
-    return paramsToJson(p);
-}
-
-// The value a JSON document gives a field, re-serialised loosely for comparison.
-const JsonValue* member(const JsonValue& doc, const std::string& name) {
-    return doc.find(name);
-}
-
 TEST(ParamJson, AnyFileSurvivesTheTripThroughJsonByteForByte) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -34,7 +25,7 @@ TEST(ParamJson, AnyFileSurvivesTheTripThroughJsonByteForByte) {
         for (auto& b : p.image()) b = static_cast<std::uint8_t>(byte(rng));
         DeviceParams back;
         std::string error;
-        ASSERT_TRUE(paramsFromJson(jsonOf(p), back, error)) << error;
+        ASSERT_TRUE(paramsFromJson(paramsToJson(p), back, error)) << error;
         ASSERT_TRUE(back == p) << "round " << round;
     }
     // And a sparse record, where the zero runs are left out.
@@ -44,7 +35,7 @@ TEST(ParamJson, AnyFileSurvivesTheTripThroughJsonByteForByte) {
     sparse.set(f::modbusItem(40).emergencyData, 3);
     DeviceParams back;
     std::string error;
-    ASSERT_TRUE(paramsFromJson(jsonOf(sparse), back, error)) << error;
+    ASSERT_TRUE(paramsFromJson(paramsToJson(sparse), back, error)) << error;
     EXPECT_TRUE(back == sparse);
 }
 
@@ -61,19 +52,19 @@ TEST(ParamJson, ValuesAreReadable) {
     p.set(f::modbusItem(0).threshold1, -5);
     p.setBytes(f::macAddress, hex("A0 B1 C2 D3 E4 00"));
 
-    const auto doc = parseJson(jsonOf(p));
+    const auto doc = parseJson(paramsToJson(p));
     ASSERT_TRUE(doc);
-    EXPECT_EQ(member(*doc, "serverAPort")->integer(), 5000);
-    EXPECT_EQ(member(*doc, "serverAHost")->string(), "iot.example.com");
-    EXPECT_EQ(member(*doc, "mqttDeviceName")->string(), "\xE6\xB8\xA9\xE5\xBA\xA6");  // UTF-8
-    EXPECT_EQ(member(*doc, "httpHeader")->string(), "Content-Type: text/plain\r\n");
-    EXPECT_EQ(member(*doc, "heartbeatData")->string(), "ab cd");
-    EXPECT_EQ(member(*doc, "macAddress")->string(), "a0 b1 c2 d3 e4 00");
-    EXPECT_EQ(member(*doc, "modbusItems[0].threshold1")->integer(), -5);
+    EXPECT_EQ(doc->find("serverAPort")->integer(), 5000);
+    EXPECT_EQ(doc->find("serverAHost")->string(), "iot.example.com");
+    EXPECT_EQ(doc->find("mqttDeviceName")->string(), "\xE6\xB8\xA9\xE5\xBA\xA6");  // UTF-8
+    EXPECT_EQ(doc->find("httpHeader")->string(), "Content-Type: text/plain\r\n");
+    EXPECT_EQ(doc->find("heartbeatData")->string(), "ab cd");
+    EXPECT_EQ(doc->find("macAddress")->string(), "a0 b1 c2 d3 e4 00");
+    EXPECT_EQ(doc->find("modbusItems[0].threshold1")->integer(), -5);
     // Unused polling records and zero reserved runs are left out.
-    EXPECT_EQ(member(*doc, "modbusItems[1].slaveAddress"), nullptr);
-    EXPECT_EQ(member(*doc, "reserved@71"), nullptr);
-    EXPECT_NE(member(*doc, "cellLocationEnable"), nullptr);
+    EXPECT_EQ(doc->find("modbusItems[1].slaveAddress"), nullptr);
+    EXPECT_EQ(doc->find("reserved@71"), nullptr);
+    EXPECT_NE(doc->find("cellLocationEnable"), nullptr);
 }
 
 TEST(ParamJson, TextsThatAreNotCleanGbkTravelAsHex) {
@@ -81,12 +72,12 @@ TEST(ParamJson, TextsThatAreNotCleanGbkTravelAsHex) {
     p.setText(f::apnName, hex("81"));  // a lead byte without its second byte
     p.setText(f::apnUserName, std::string_view("user"));
     p.image()[f::apnUserName.offset + 10] = 'x';  // bytes after the terminator
-    const auto doc = parseJson(jsonOf(p));
+    const auto doc = parseJson(paramsToJson(p));
     ASSERT_TRUE(doc);
-    const JsonValue* apn = member(*doc, "apnName");
+    const JsonValue* apn = doc->find("apnName");
     ASSERT_TRUE(apn && apn->isObject());
     EXPECT_EQ(apn->find("hex")->string(), "81");
-    const JsonValue* user = member(*doc, "apnUserName");
+    const JsonValue* user = doc->find("apnUserName");
     ASSERT_TRUE(user && user->isObject());
     EXPECT_EQ(user->find("hex")->string(), "75 73 65 72 00 00 00 00 00 00 78");
 }
