@@ -27,6 +27,8 @@ struct LiveState {
     std::uint8_t mqttStatusServer = 0;
     std::uint8_t mqttStatusSsl = 0;
     bool mqttStatusFresh = false;
+
+    bool calibrationAcked = false;  // a write answer acknowledged the analogue calibration
 };
 
 inline constexpr std::uint8_t kNetRegStateUnknown = 0xFF;

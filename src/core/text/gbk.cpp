@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace dtu {
 
@@ -121,6 +122,42 @@ std::optional<std::string> gbkToUtf8(std::span<const std::uint8_t> gbk) {
     if (!back || !std::equal(back->begin(), back->end(), gbk.begin(), gbk.end()))
         return std::nullopt;
     return unitsToUtf8(*units);
+}
+
+std::string gbkToDisplay(std::span<const std::uint8_t> gbk) {
+    if (auto whole = gbkToUtf8(gbk)) return *std::move(whole);
+    // Character by character, so that one bad byte costs only itself.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(gbk.size() * 2);
+    for (std::size_t i = 0; i < gbk.size();) {
+        const std::uint8_t b = gbk[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        if (i + 1 < gbk.size()) {
+            if (auto pair = gbkToUtf8(gbk.subspan(i, 2))) {
+                out += *pair;
+                i += 2;
+                continue;
+            }
+        }
+        if (auto single = gbkToUtf8(gbk.subspan(i, 1))) {
+            out += *single;
+        } else {
+            out += "\\x";
+            out.push_back(kDigits[b >> 4]);
+            out.push_back(kDigits[b & 0x0F]);
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::string gbkToDisplay(std::string_view gbk) {
+    return gbkToDisplay(std::span(reinterpret_cast<const std::uint8_t*>(gbk.data()), gbk.size()));
 }
 
 std::optional<std::vector<std::uint8_t>> utf8ToGbk(std::string_view utf8) {

@@ -17,6 +17,12 @@ namespace dtu {
 // back to exactly the same bytes.
 std::optional<std::string> gbkToUtf8(std::span<const std::uint8_t> gbk);
 
+// GBK bytes for display, never failing: a byte that is not part of a GBK character shows as
+// "\xNN", so line noise and damaged fields stay visible, byte values included, beside the
+// readable rest.
+std::string gbkToDisplay(std::span<const std::uint8_t> gbk);
+std::string gbkToDisplay(std::string_view gbk);
+
 // UTF-8 to GBK bytes. Fails on malformed UTF-8 or a character GBK cannot hold.
 std::optional<std::vector<std::uint8_t>> utf8ToGbk(std::string_view utf8);
 

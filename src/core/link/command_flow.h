@@ -1,0 +1,152 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "link/frame.h"
+#include "params/device_params.h"
+#include "params/item_codec.h"
+#include "params/live_state.h"
+#include "text/language.h"
+
+namespace dtu {
+
+// The management command outstanding, if any; the values are the device link's own codes.
+enum class PendingCommand : std::uint8_t {
+    None = 0,
+    Read = 1,
+    Save = 2,
+    Reset = 3,  // factory reset or deep factory reset
+    Reboot = 4,
+    Probe = 15,
+};
+
+enum class LinkTimer : std::uint8_t {
+    Probe = 1,  // steps of the baud probe
+    Reply = 2,  // answer time-out of the management commands
+};
+
+inline constexpr std::array<int, 11> kProbeBaudTable = {115200, 9600, 4800, 19200,  57600, 38400,
+                                                        14400,  2400, 1200, 230400, 460800};
+inline constexpr int kProbeStartMs = 200;
+inline constexpr int kCommandTimeoutMs = 3000;  // reboot and both resets
+
+// Answer time-out of read and save by the baud rate the port was opened with (0 after "AUTO").
+int replyTimeoutMs(int currentBaud);
+// Wait for the probe answer at one rate before the next rate is tried.
+int probeStepMs(int baud);
+
+// Fixed texts of the device link that exist in one form only.
+namespace linkText {
+inline constexpr std::string_view kPortNotOpen = "串口未打开！！\r\n";
+inline constexpr std::string_view kPortNotOpenReadEn = "Please Open serial fisrt\r\n";
+inline constexpr std::string_view kReadFirst = "请先读取参数，在保存！！\r\n";
+inline constexpr std::string_view kProbeTrying = "正在尝试波特率：";
+inline constexpr std::string_view kProbeFailed = "尝试失败\r\n";
+inline constexpr std::string_view kProbeFound = "当前波特率：";
+inline constexpr std::string_view kTooShort = "长度太短";
+}  // namespace linkText
+
+// How a raw (non-frame) burst is shown in the receive box: "Data:" then the bytes as hex, or
+// as 8-bit text up to the first zero byte.
+std::string rawDataLine(std::span<const std::uint8_t> burst, bool hex, Language lang);
+
+// The message shown when a save frame cannot be built.
+std::string saveRefusalText(const SaveFrame& frame, Language lang);
+
+// Everything the command flows ask of the world around them.
+class LinkEffects {
+public:
+    virtual ~LinkEffects() = default;
+    // Bytes for the port, one write each (a frame in pieces is several calls).
+    virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
+    virtual void startTimer(LinkTimer timer, int ms) = 0;  // restarts a running timer
+    virtual void stopTimer(LinkTimer timer) = 0;
+    virtual void appendLog(const std::string& text) = 0;  // ends in "\r\n" where the line does
+    virtual void messageBox(const std::string& text) = 0;
+    virtual void configureLine(int baud) = 0;  // the probe tries another rate
+    virtual void setCommandsEnabled(bool enabled) = 0;
+    virtual void setPortButtonEnabled(bool enabled) = 0;
+    // A read answer was decoded into the record: redisplay, status, production record.
+    virtual void paramsDecoded(const DecodeResult& result) = 0;
+    // A management command ended: answered, or its time-out fired.
+    virtual void commandFinished(PendingCommand command, bool answered) = 0;
+    // The probe tick that sends the last rate has passed; a late answer may still come.
+    virtual void probeExhausted() {}
+    virtual void probeFound(int baud) = 0;
+};
+
+// The device's management commands with one outstanding at a time, the answer handling every
+// frame goes through, and the automatic baud probe. Driven by calls and timer events only.
+class CommandFlow {
+public:
+    CommandFlow(LinkEffects& effects, DeviceParams& params, LiveState& live);
+
+    void setLanguage(Language lang) { m_lang = lang; }
+    Language language() const { return m_lang; }
+    // The port was opened with this baud item (0 for "AUTO"), or closed.
+    void setPortOpen(bool open, int currentBaud = 0);
+    bool portOpen() const { return m_portOpen; }
+    int currentBaud() const { return m_currentBaud; }
+    // Device lock box: the password read and save carry after the frame, or none.
+    void setLock(const Lock& lock) { m_lock = lock; }
+    const Lock& lock() const { return m_lock; }
+    // "Save failed, tick and retry": read and save go out as 32-byte writes.
+    void setPieces(bool on) { m_pieces = on; }
+    bool pieces() const { return m_pieces; }
+    void setRawHex(bool on) { m_rawHex = on; }
+
+    // User commands. Each reports in the log and returns whether a request went out.
+    bool read();
+    bool save();  // sends the record as it stands
+    bool reboot();
+    bool factoryReset();
+    bool deepReset();
+    bool requestDiagnostics();
+    bool requestDeviceText();
+    // Bytes typed by the user, not framed.
+    bool sendRaw(std::span<const std::uint8_t> bytes);
+
+    void startProbe();
+    void stopProbe();
+    // The rate the probe found, once it has found one.
+    std::optional<int> probedBaud() const { return m_probedBaud; }
+
+    void onBurst(std::span<const std::uint8_t> burst);
+    void onTimer(LinkTimer timer);
+
+    PendingCommand pending() const { return m_pending; }
+    bool paramsRead() const { return m_paramsRead; }
+    void setParamsRead() { m_paramsRead = true; }
+    bool commandsEnabled() const { return m_commandsEnabled; }
+
+private:
+    bool requirePort(bool readText = false);
+    void sendFrame(std::span<const std::uint8_t> frame, bool inPieces);
+    void begin(PendingCommand command, int timeoutMs);
+    void enableCommands(bool on);
+    void onAnswer(std::span<const std::uint8_t> frame);
+    void onProbeTick();
+    std::string text(int id) const;
+
+    LinkEffects& m_fx;
+    DeviceParams& m_params;
+    LiveState& m_live;
+    Language m_lang = Language::Chinese;
+    bool m_portOpen = false;
+    int m_currentBaud = 0;
+    Lock m_lock;
+    bool m_pieces = false;
+    bool m_rawHex = false;
+    bool m_paramsRead = false;
+    bool m_commandsEnabled = true;
+    PendingCommand m_pending = PendingCommand::None;
+    std::size_t m_probeIndex = 0;
+    bool m_probing = false;
+    std::optional<int> m_probedBaud;
+};
+
+}  // namespace dtu

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "files/ini.h"
+#include "params/device_params.h"
+
+namespace dtu {
+
+// The PC's local date and time, as the caller reads its clock.
+struct LocalDateTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// One production entry per device read, kept in two files per day for production tools:
+// the record file maps each MAC to the device's identity, the print file lists each MAC once
+// in the order first seen.
+struct FactoryRecord {
+    std::string recordFile;  // "factory-2026-12-09.ini"
+    std::string printFile;   // "print-2026-12-09.ini"
+    std::string section;     // "dtu factory 2026-12-09"
+    std::string key;         // the MAC, 12 lower-case hex digits
+    std::string value;       // "model:... imei:...version:... 14:03:59", UTF-8
+};
+
+FactoryRecord factoryRecord(const DeviceParams& params, const LocalDateTime& now);
+
+// Stores the record's value under its key in the day's record file.
+void applyFactoryRecord(IniDocument& recordDoc, const FactoryRecord& record);
+
+// Adds the record's MAC to the day's print list: keys "0", "1", ... are walked in turn; the
+// first missing or empty one takes the MAC, and a value that already holds it ends the walk.
+// Returns whether the document changed.
+bool applyPrintListEntry(IniDocument& printDoc, const FactoryRecord& record);
+
+}  // namespace dtu
