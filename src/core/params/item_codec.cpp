@@ -1,6 +1,8 @@
 #include "params/item_codec.h"
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace dtu {
 
@@ -587,7 +589,7 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
 // as too large instead.
 class FrameWriter {
 public:
-    explicit FrameWriter(std::array<std::uint8_t, kMaxSaveFrame>& buf) : m_buf(buf) {}
+    explicit FrameWriter(std::span<std::uint8_t> buf) : m_buf(buf) {}
 
     void u8(std::uint8_t b) {
         if (m_pos < m_buf.size())
@@ -625,7 +627,7 @@ public:
     bool overflow() const { return m_overflow; }
 
 private:
-    std::array<std::uint8_t, kMaxSaveFrame>& m_buf;
+    std::span<std::uint8_t> m_buf;
     std::size_t m_pos = 0;
     bool m_overflow = false;
 };
@@ -801,6 +803,17 @@ void encodeItem(std::uint8_t tag, const DeviceParams& p, FrameWriter& w) {
     w.endItem(mark);
 }
 
+// Whether the polling table can be sent: a count within capacity and names that leave room for
+// their terminator. With PollNameTooLong, the record at fault.
+std::pair<SaveFrameError, int> pollTableError(const DeviceParams& p) {
+    const std::uint8_t count = p.get(f::modbusItemCount);
+    if (count > kModbusItemCapacity) return {SaveFrameError::PollCountTooLarge, -1};
+    for (std::uint32_t r = 0; r < count; ++r)
+        if (p.text(f::modbusItem(r).jsonName).size() > kJsonNameMax)
+            return {SaveFrameError::PollNameTooLong, static_cast<int>(r)};
+    return {SaveFrameError::None, -1};
+}
+
 }  // namespace
 
 DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams& params,
@@ -843,20 +856,25 @@ std::span<const std::uint8_t> saveItemOrder() {
     return kSaveOrder;
 }
 
+std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& params) {
+    if (std::find(std::begin(kSaveOrder), std::end(kSaveOrder), tag) == std::end(kSaveOrder))
+        return {};
+    // The same table checks as the save frame: a record that would not decode is not sent.
+    if (tag == 119 && pollTableError(params).first != SaveFrameError::None) return {};
+    // Room for the largest item, a full polling table with the longest names.
+    constexpr std::size_t kMaxItem = 3 + 1 + kModbusItemCapacity * (1 + 26 + kJsonNameMax);
+    std::vector<std::uint8_t> buf(kMaxItem);
+    FrameWriter w(buf);
+    encodeItem(tag, params, w);
+    if (w.overflow()) return {};
+    buf.resize(w.pos());
+    return buf;
+}
+
 SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock) {
     SaveFrame frame;
-    const std::uint8_t count = params.get(f::modbusItemCount);
-    if (count > kModbusItemCapacity) {
-        frame.error = SaveFrameError::PollCountTooLarge;
-        return frame;
-    }
-    for (std::uint32_t r = 0; r < count; ++r) {
-        if (params.text(f::modbusItem(r).jsonName).size() > kJsonNameMax) {
-            frame.error = SaveFrameError::PollNameTooLong;
-            frame.badPollRecord = static_cast<int>(r);
-            return frame;
-        }
-    }
+    std::tie(frame.error, frame.badPollRecord) = pollTableError(params);
+    if (frame.error != SaveFrameError::None) return frame;
 
     FrameWriter w(frame.bytes);
     w.u8(FRAME_HEAD_1);

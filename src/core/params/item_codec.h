@@ -41,6 +41,10 @@ DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams&
 // The 107 items of the save frame, in the order the device expects them.
 std::span<const std::uint8_t> saveItemOrder();
 
+// One item of the save frame (tag, big-endian length, value) as buildSaveFrame writes it; empty
+// for a tag outside saveItemOrder() and for a polling table that buildSaveFrame would refuse.
+std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& params);
+
 inline constexpr std::size_t kMaxSaveFrame = 4096;
 
 enum class SaveFrameError {

@@ -1,0 +1,136 @@
+#include "sim_options.h"
+
+#include <charconv>
+
+namespace dtu::sim {
+
+namespace {
+
+std::optional<int> parsePositive(const std::string& text, int max) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || ptr != end || value < 1 || value > max) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    SimOptions options;
+    constexpr int kMaxBaud = 4000000;
+    constexpr int kMaxIndex = 1000000;
+    constexpr int kMaxDelayMs = 600000;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string* {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return nullptr;
+            }
+            return &args[++i];
+        };
+        auto fault = [&](FaultKind kind) -> bool {
+            const std::string* v = value();
+            if (!v) return false;
+            const auto n = parsePositive(*v, kMaxIndex);
+            if (!n) {
+                error = arg + " expects an answer number from 1, not '" + *v + "'";
+                return false;
+            }
+            options.faults.push_back({kind, *n, 0});
+            return true;
+        };
+
+        if (arg == "--baud") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            const auto baud = parsePositive(*v, kMaxBaud);
+            if (!baud) {
+                error = "--baud expects a rate in bits per second, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.baud = *baud;
+        } else if (arg == "--kind") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            if (*v == "dtu") {
+                options.kind = DeviceKind::Dtu;
+            } else if (*v == "rtu") {
+                options.kind = DeviceKind::Rtu;
+            } else {
+                error = "--kind expects dtu or rtu, not '" + *v + "'";
+                return std::nullopt;
+            }
+        } else if (arg == "--line-rate") {
+            options.lineRate = true;
+        } else if (arg == "--lock") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            if (v->size() != kLockPasswordSize) {
+                error = "--lock expects a password of exactly 8 characters";
+                return std::nullopt;
+            }
+            LockPassword pw{};
+            for (std::size_t k = 0; k < pw.size(); ++k) pw[k] = static_cast<std::uint8_t>((*v)[k]);
+            options.lock = pw;
+        } else if (arg == "--drop") {
+            if (!fault(FaultKind::Drop)) return std::nullopt;
+        } else if (arg == "--corrupt") {
+            if (!fault(FaultKind::Corrupt)) return std::nullopt;
+        } else if (arg == "--hangup") {
+            if (!fault(FaultKind::HangUp)) return std::nullopt;
+        } else if (arg == "--delay") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            const auto colon = v->find(':');
+            const auto n = colon == std::string::npos
+                               ? std::nullopt
+                               : parsePositive(v->substr(0, colon), kMaxIndex);
+            const auto ms = colon == std::string::npos
+                                ? std::nullopt
+                                : parsePositive(v->substr(colon + 1), kMaxDelayMs);
+            if (!n || !ms) {
+                error = "--delay expects N:MS (answer number and milliseconds), not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.faults.push_back({FaultKind::Delay, *n, *ms});
+        } else if (arg == "--link") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            if (v->empty()) {
+                error = "--link expects a path";
+                return std::nullopt;
+            }
+            options.linkPath = *v;
+        } else {
+            error = "unknown option '" + arg + "'";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string simUsage() {
+    return "usage: dtusim [OPTIONS]\n"
+           "\n"
+           "A simulated 4G data terminal on a pseudo-terminal. Prints the terminal's path as the\n"
+           "first line, then serves until interrupted.\n"
+           "\n"
+           "  --baud N        the device's line rate (default 9600); it answers only at this rate\n"
+           "  --kind dtu|rtu  device kind (default dtu)\n"
+           "  --line-rate     pace both directions to the line rate (10 bits per byte)\n"
+           "  --lock PW       start locked with this 8-character password\n"
+           "  --drop N        do not send the Nth answer\n"
+           "  --corrupt N     send the Nth answer garbled after its head\n"
+           "  --delay N:MS    send the Nth answer MS milliseconds late\n"
+           "  --hangup N      send half of the Nth answer, then close the line and exit\n"
+           "  --link PATH     also make PATH a symbolic link to the terminal (removed at exit)\n"
+           "  --help          this text\n"
+           "\n"
+           "Fault options may be repeated.\n";
+}
+
+}  // namespace dtu::sim
