@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "args.h"
+#include "device_commands.h"
 #include "offline_commands.h"
 
 namespace {
@@ -20,7 +21,25 @@ const char* kUsage =
     "  frame read-request [--password PW]       the full read request\n"
     "  frame save FILE [--password PW]          the save frame for the file's parameters\n"
     "\n"
-    "Exit codes: 0 success, 1 refused or differences found, 2 usage error, 3 file error.\n";
+    "Device commands: dtuconf [--port PATH | --sim] [OPTIONS] COMMAND\n"
+    "  probe                                    find the device's baud rate\n"
+    "  read [-o FILE] [--json]                  read the parameters and the status\n"
+    "  save FILE                                send a parameter file as it stands\n"
+    "  set NAME=VALUE...                        read, change the fields, save\n"
+    "  reboot | reset | deep-reset              restart, factory reset, deep factory reset\n"
+    "  status                                   read and show the device's status\n"
+    "  diag | text                              ask for the diagnostics or the device text\n"
+    "Options:\n"
+    "  --port PATH            the serial port (or a pseudo-terminal)\n"
+    "  --sim                  use the built-in simulated device\n"
+    "  --baud N|auto          line rate (default 9600); auto probes eleven rates\n"
+    "  --parity none|odd|even, --stop 1|1.5|2\n"
+    "  --password PW          device-lock password (8 characters)\n"
+    "  --pieces               write read and save requests in 32-byte pieces\n"
+    "  --lang zh|en           language of the result lines (default zh)\n"
+    "\n"
+    "Exit codes: 0 success, 1 refused, no answer or differences found, 2 usage error,\n"
+    "3 file error.\n";
 
 }  // namespace
 
@@ -31,8 +50,18 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return kExitUsage;
     }
-    const std::string command = args.front();
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // Device options may come before the command name.
+    std::size_t at = 0;
+    while (at < args.size() && (isGlobalValueOption(args[at]) || isGlobalFlag(args[at])))
+        at += isGlobalValueOption(args[at]) ? 2 : 1;
+    if (at >= args.size()) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    const std::string command = args[at];
+    std::vector<std::string> rest(args.begin(), args.begin() + std::ptrdiff_t(at));
+    rest.insert(rest.end(), args.begin() + std::ptrdiff_t(at) + 1, args.end());
+    if (isDeviceCommand(command)) return runDeviceCommand(command, rest);
     if (command == "help" || command == "--help" || command == "-h") {
         std::cout << kUsage;
         return kExitOk;

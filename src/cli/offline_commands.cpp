@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "args.h"
+#include "common.h"
 #include "file_io.h"
 #include "files/param_file.h"
 #include "files/param_json.h"
@@ -17,81 +18,6 @@
 namespace dtu::cli {
 
 namespace {
-
-// Large enough for any JSON parameter set or hex dump a person would keep; anything bigger is
-// not one of ours.
-constexpr std::size_t kMaxInputFile = 16 * 1024 * 1024;
-
-int fail(int code, const std::string& message) {
-    std::cerr << "dtuconf: " << message << "\n";
-    return code;
-}
-
-bool isJsonPath(const std::string& path) {
-    if (path.size() < 5) return false;
-    std::string ext = path.substr(path.size() - 5);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".json";
-}
-
-// A parameter set from a .json file or a 22160-byte parameter file.
-int loadParams(const std::string& path, DeviceParams& params) {
-    std::string error;
-    const auto bytes = readFile(path, error, kMaxInputFile);
-    if (!bytes) return fail(kExitFile, error);
-    if (isJsonPath(path)) {
-        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-        if (!paramsFromJson(text, params, error)) return fail(kExitFile, path + ": " + error);
-        return kExitOk;
-    }
-    if (bytes->size() != kParamFileSize)
-        return fail(kExitFile, path + ": wrong size, " + std::to_string(bytes->size()) +
-                                   " bytes (a parameter file has " +
-                                   std::to_string(kParamFileSize) + ")");
-    loadParamsImage(*bytes, params);
-    return kExitOk;
-}
-
-int saveParams(const std::string& path, const DeviceParams& params) {
-    std::string error;
-    bool ok;
-    if (isJsonPath(path)) {
-        const std::string json = paramsToJson(params);
-        ok = writeFileAtomic(
-            path, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()),
-            error);
-    } else {
-        ok = writeFileAtomic(path, paramsImage(params), error);
-    }
-    return ok ? kExitOk : fail(kExitFile, error);
-}
-
-void printParams(const DeviceParams& params, bool json) {
-    if (json) {
-        std::cout << paramsToJson(params);
-        return;
-    }
-    for (const auto& line : paramsToLines(params)) std::cout << line << "\n";
-}
-
-void printHexLine(std::span<const std::uint8_t> bytes) {
-    std::cout << formatHexPairs(bytes) << "\n";
-}
-
-// The device-lock password: exactly 8 characters in the device's character set.
-std::optional<Lock> parsePassword(const Args& args, std::string& error) {
-    const auto pw = args.value("--password");
-    if (!pw) return Lock{};
-    const auto gbk = utf8ToGbk(*pw);
-    if (!gbk || gbk->size() != kLockPasswordSize) {
-        error = "--password: the device-lock password has exactly 8 characters";
-        return std::nullopt;
-    }
-    LockPassword p{};
-    std::copy(gbk->begin(), gbk->end(), p.begin());
-    return Lock{p};
-}
 
 std::optional<Args> parseArgs(const std::vector<std::string>& argv,
                               const std::set<std::string>& values,

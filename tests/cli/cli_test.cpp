@@ -3,35 +3,23 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/process.h"
 
 namespace dtu {
 namespace {
 
 using test::Bytes;
 
-struct RunResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using test::RunResult;
 
 RunResult dtuconf(const std::vector<std::string>& args, const std::string& input = {}) {
-    QProcess p;
-    QStringList list;
-    for (const auto& a : args) list << QString::fromStdString(a);
-    p.start(DTUCONF_BIN, list);
-    p.write(input.data(), static_cast<qint64>(input.size()));
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    return test::runProgram(DTUCONF_BIN, args, input);
 }
 
 class Cli : public ::testing::Test {

@@ -1,0 +1,94 @@
+// Read and save against the simulated device paced to the line rate: how close the tool comes
+// to the time the bytes themselves need on the wire (10 bits per byte, both directions).
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "pty_server.h"
+#include "session.h"
+
+namespace {
+
+using namespace dtu;
+
+struct Measure {
+    double elapsedMs = 0;
+    std::uint64_t lineBytes = 0;
+    int runs = 0;
+    bool ok = true;
+};
+
+// One management command, from the first byte written to its answer handled.
+bool runCommand(Session& session, PendingCommand which, bool (CommandFlow::*start)()) {
+    QEventLoop loop;
+    bool answered = false;
+    auto c = QObject::connect(&session, &Session::commandDone, [&](PendingCommand cmd, bool ok) {
+        if (cmd != which) return;
+        answered = ok;
+        loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    if ((session.flow().*start)()) loop.exec();
+    QObject::disconnect(c);
+    return answered;
+}
+
+void measure(Session& session, const sim::PtyServer& device, PendingCommand which,
+             bool (CommandFlow::*start)(), int runs, Measure& m) {
+    for (int i = 0; i < runs; ++i) {
+        const auto before = device.counters();
+        QElapsedTimer t;
+        t.start();
+        m.ok = runCommand(session, which, start) && m.ok;
+        m.elapsedMs += static_cast<double>(t.nsecsElapsed()) / 1e6;
+        const auto after = device.counters();
+        m.lineBytes += (after.bytesIn - before.bytesIn) + (after.bytesOut - before.bytesOut);
+        ++m.runs;
+    }
+}
+
+void report(const char* what, int baud, const Measure& m) {
+    const double elapsed = m.elapsedMs / m.runs;
+    const double bytes = static_cast<double>(m.lineBytes) / m.runs;
+    const double bound = bytes * 10.0 * 1000.0 / baud;
+    std::printf("%-5s %7d baud  %6.0f bytes  elapsed %8.1f ms  wire bound %8.1f ms  ratio %.3f%s\n",
+                what, baud, bytes, elapsed, bound, elapsed / bound, m.ok ? "" : "  (FAILED)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    bool allOk = true;
+    for (const int baud : {9600, 115200}) {
+        sim::SimOptions options;
+        options.baud = baud;
+        options.lineRate = true;
+        std::string error;
+        const auto device = sim::PtyServer::start(options, error);
+        if (!device) {
+            std::fprintf(stderr, "link_bench: %s\n", error.c_str());
+            return 1;
+        }
+        Session session;
+        session.setFactoryRecordDir({});
+        if (!session.openPort(QString::fromStdString(device->path()), baud, 0, 0)) {
+            std::fprintf(stderr, "link_bench: cannot open %s\n", device->path().c_str());
+            return 1;
+        }
+        const int runs = baud >= 115200 ? 10 : 3;
+        Measure read, save;
+        // The first read makes the parameters known, so that saving is allowed.
+        runCommand(session, PendingCommand::Read, &CommandFlow::read);
+        measure(session, *device, PendingCommand::Read, &CommandFlow::read, runs, read);
+        measure(session, *device, PendingCommand::Save, &CommandFlow::save, runs, save);
+        report("read", baud, read);
+        report("save", baud, save);
+        allOk = allOk && read.ok && save.ok;
+        session.closePort();
+    }
+    return allOk ? 0 : 1;
+}

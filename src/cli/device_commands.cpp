@@ -1,0 +1,424 @@
+#include "device_commands.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <memory>
+
+#include "common.h"
+#include "files/param_json.h"
+#include "params/field_table.h"
+#include "params/field_value.h"
+#include "session.h"
+#include "status/status_report.h"
+#include "text/json.h"
+#ifdef DTUCONF_HAVE_SIM
+#include "pty_server.h"
+#endif
+
+namespace dtu::cli {
+
+namespace {
+
+const std::set<std::string> kGlobalValues = {"--port", "--baud",     "--parity",
+                                             "--stop", "--password", "--lang"};
+const std::set<std::string> kGlobalFlags = {"--sim", "--pieces"};
+
+// No device command may keep the tool waiting longer than this, whatever the device does.
+constexpr int kWatchdogMs = 120000;
+// The diagnostics and device text answers are not awaited by the window; a script waits this long.
+constexpr int kStatusAnswerMs = 3000;
+
+struct CommandInfo {
+    const char* name;
+    std::set<std::string> values;
+    std::set<std::string> flags;
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    const char* usage;
+};
+
+const CommandInfo kCommands[] = {
+    {"probe", {}, {}, 0, 0, "probe"},
+    {"read", {"-o"}, {"--json"}, 0, 0, "read [-o FILE.cfg|FILE.json] [--json]"},
+    {"save", {}, {}, 1, 1, "save FILE.cfg|FILE.json"},
+    {"set", {}, {}, 1, SIZE_MAX, "set NAME=VALUE..."},
+    {"reboot", {}, {}, 0, 0, "reboot"},
+    {"reset", {}, {}, 0, 0, "reset"},
+    {"deep-reset", {}, {}, 0, 0, "deep-reset"},
+    {"status", {}, {}, 0, 0, "status"},
+    {"diag", {}, {}, 0, 0, "diag"},
+    {"text", {}, {}, 0, 0, "text"},
+};
+
+const CommandInfo* findCommand(const std::string& name) {
+    for (const auto& c : kCommands)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+// The receive box's "\r\n" line ends as the terminal wants them.
+std::string terminalText(const QString& text) {
+    std::string s = text.toStdString();
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out += s[i];
+    }
+    return out;
+}
+
+struct LinkOptions {
+    std::string port;
+    bool sim = false;
+    int baud = 9600;  // 0: probe for it
+    int parity = 0;
+    int stop = 0;
+    Lock lock;
+    bool pieces = false;
+    Language lang = Language::Chinese;
+};
+
+std::optional<LinkOptions> parseLinkOptions(const Args& args, std::string& error) {
+    LinkOptions o;
+    if (auto v = args.value("--port")) o.port = *v;
+    o.sim = args.flag("--sim");
+    if (o.sim == !o.port.empty()) {
+        error = o.sim ? "give either --port or --sim, not both"
+                      : "no device: give --port PATH or --sim";
+        return std::nullopt;
+    }
+    if (auto v = args.value("--baud")) {
+        if (*v == "auto" || *v == "AUTO") {
+            o.baud = 0;
+        } else {
+            const int b = std::atoi(v->c_str());
+            if (b <= 0 || std::to_string(b) != *v) {
+                error = "--baud: a rate such as 9600, or auto";
+                return std::nullopt;
+            }
+            o.baud = b;
+        }
+    }
+    if (auto v = args.value("--parity")) {
+        const std::vector<std::string> names = {"none", "odd", "even"};
+        const auto it = std::find(names.begin(), names.end(), *v);
+        if (it == names.end()) {
+            error = "--parity: none, odd or even";
+            return std::nullopt;
+        }
+        o.parity = static_cast<int>(it - names.begin());
+    }
+    if (auto v = args.value("--stop")) {
+        const std::vector<std::string> names = {"1", "1.5", "2"};
+        const auto it = std::find(names.begin(), names.end(), *v);
+        if (it == names.end()) {
+            error = "--stop: 1, 1.5 or 2";
+            return std::nullopt;
+        }
+        o.stop = static_cast<int>(it - names.begin());
+    }
+    if (auto v = args.value("--lang")) {
+        if (*v != "zh" && *v != "en") {
+            error = "--lang: zh or en";
+            return std::nullopt;
+        }
+        o.lang = *v == "en" ? Language::English : Language::Chinese;
+    }
+    const auto lock = parsePassword(args, error);
+    if (!lock) return std::nullopt;
+    o.lock = *lock;
+    o.pieces = args.flag("--pieces");
+    return o;
+}
+
+// One NAME=VALUE of `set`: the value is JSON when it parses as JSON, otherwise plain text.
+struct Assignment {
+    const FieldInfo* field;
+    JsonValue value;
+};
+
+std::optional<std::vector<Assignment>> parseAssignments(const std::vector<std::string>& args,
+                                                        std::string& error) {
+    std::vector<Assignment> out;
+    for (const auto& a : args) {
+        const auto eq = a.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            error = "'" + a + "': expected NAME=VALUE";
+            return std::nullopt;
+        }
+        const FieldInfo* field = findField(a.substr(0, eq));
+        if (!field || field->reserved) {
+            error = "'" + a.substr(0, eq) + "': no such field";
+            return std::nullopt;
+        }
+        const std::string text = a.substr(eq + 1);
+        auto value = parseJson(text);
+        out.push_back({field, value ? *std::move(value) : JsonValue::makeString(text)});
+    }
+    return out;
+}
+
+// The status fields as the window shows them, one "label: value" line each.
+void printStatus(const Session& session, std::ostream& out) {
+    const Language lang = session.language();
+    const StatusReport r = buildStatusReport(session.params(), session.live(), lang);
+    const bool en = lang == Language::English;
+    auto label = [&](int id) { return std::string(langText(lang, id)); };
+    const std::pair<std::string, const std::string*> lines[] = {
+        {label(kTextModel), &r.model},
+        {label(kTextVersion), &r.version},
+        {"ICCID", &r.iccid},
+        {"IMEI", &r.imei},
+        {label(kTextSignal), &r.signal},
+        {en ? "Operator" : "运营商", &r.operatorName},
+        {"MAC", &r.mac},
+        {label(kTextStatus), &r.network},
+        {label(kTextServer) + "A", &r.serverA},
+        {label(kTextServer) + "B", &r.serverB},
+        {"HTTP", &r.http},
+        {"MQTT", &r.mqtt},
+        {"SIM", &r.sim},
+        {"GPS", &r.gps},
+        {"GSM", &r.cell},
+        {en ? "CloudSet" : "远程配置", &r.remoteConfigUuid},
+        {label(kTextUserCode), &r.userCode},
+        {"TLS", &r.certChecksums},
+    };
+    for (const auto& [name, value] : lines) out << name << ": " << *value << "\n";
+}
+
+class DeviceRun {
+public:
+    DeviceRun(const LinkOptions& options, bool quietLog)
+        : m_options(options), m_log(quietLog ? std::cerr : std::cout) {
+        QObject::connect(&m_session, &Session::logAppended, [this](const QString& text, bool) {
+            m_log << terminalText(text) << std::flush;
+        });
+        QObject::connect(&m_session, &Session::messageBoxRequested, [this](const QString& text) {
+            m_log << terminalText(text) << (text.endsWith('\n') ? "" : "\n") << std::flush;
+        });
+        QObject::connect(&m_session, &Session::portFailed, [this](const QString&) {
+            m_portFailed = true;
+            m_loop.quit();
+        });
+        m_session.setLanguage(options.lang);
+        if (options.lock) {
+            m_session.setAccessPassword(*options.lock);
+            m_session.setLockEnabled(true);
+        }
+        m_session.flow().setPieces(options.pieces);
+    }
+
+    Session& session() { return m_session; }
+
+    // Opens the port (starting the simulated device first with --sim) and, for "auto", waits
+    // for the probe. Returns an exit code.
+    int open(bool probe) {
+        std::string path = m_options.port;
+#ifdef DTUCONF_HAVE_SIM
+        if (m_options.sim) {
+            sim::SimOptions so;
+            so.baud = m_options.baud > 0 ? m_options.baud : 9600;
+            std::string error;
+            m_sim = sim::PtyServer::start(so, error);
+            if (!m_sim) return fail(kExitFailed, "cannot start the simulated device: " + error);
+            path = m_sim->path();
+        }
+#else
+        if (m_options.sim) return fail(kExitUsage, "--sim: no simulated device in this build");
+#endif
+        const int baud = probe ? 0 : m_options.baud;
+        if (!m_session.openPort(QString::fromStdString(path), baud, m_options.parity,
+                                m_options.stop))
+            return fail(kExitFailed,
+                        "cannot open " + path + ": " + m_session.lastOpenError().toStdString());
+        if (baud != 0) return kExitOk;
+
+        bool found = false;
+        QTimer lateAnswer;
+        lateAnswer.setSingleShot(true);
+        QObject::connect(&lateAnswer, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        auto c1 = QObject::connect(&m_session, &Session::baudFound, [&](int) {
+            found = true;
+            m_loop.quit();
+        });
+        // After the last rate's request the answer can still come within one probe step.
+        auto c2 = QObject::connect(&m_session, &Session::probeRanOut, [&] {
+            lateAnswer.start(probeStepMs(kProbeBaudTable.back()) * 2);
+        });
+        run();
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+        if (m_portFailed) return kExitFailed;
+        return found ? kExitOk : kExitFailed;
+    }
+
+    // Starts a management command with start() and waits for its answer or time-out.
+    int command(PendingCommand which, const std::function<bool()>& start) {
+        bool answered = false;
+        bool done = false;
+        auto c =
+            QObject::connect(&m_session, &Session::commandDone, [&](PendingCommand cmd, bool ok) {
+                if (cmd != which) return;
+                answered = ok;
+                done = true;
+                m_loop.quit();
+            });
+        const bool sent = start();
+        if (sent) run();
+        QObject::disconnect(c);
+        if (m_portFailed || !sent) return kExitFailed;
+        return done && answered ? kExitOk : kExitFailed;
+    }
+
+    // Sends a status request and waits for a read answer that carries what want() looks for.
+    int statusRequest(const std::function<bool()>& start,
+                      const std::function<bool(const DecodeResult&)>& want) {
+        bool got = false;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        auto c = QObject::connect(&m_session, &Session::decoded, [&](const DecodeResult& r) {
+            if (!want(r)) return;
+            got = true;
+            m_loop.quit();
+        });
+        if (!start()) return kExitFailed;
+        limit.start(kStatusAnswerMs);
+        run();
+        QObject::disconnect(c);
+        if (m_portFailed) return kExitFailed;
+        if (!got) {
+            const bool en = m_session.language() == Language::English;
+            m_log << (en ? "No answer from the device\n" : "设备无应答\n") << std::flush;
+        }
+        return got ? kExitOk : kExitFailed;
+    }
+
+private:
+    void run() {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &m_loop, &QEventLoop::quit);
+        watchdog.start(kWatchdogMs);
+        m_loop.exec();
+    }
+
+    LinkOptions m_options;
+    std::ostream& m_log;
+#ifdef DTUCONF_HAVE_SIM
+    std::unique_ptr<sim::PtyServer> m_sim;  // outlives the session's port (declared first)
+#endif
+    Session m_session;
+    QEventLoop m_loop;
+    bool m_portFailed = false;
+};
+
+}  // namespace
+
+bool isDeviceCommand(const std::string& name) {
+    return findCommand(name) != nullptr;
+}
+
+bool isGlobalValueOption(const std::string& arg) {
+    return kGlobalValues.count(arg) != 0;
+}
+
+bool isGlobalFlag(const std::string& arg) {
+    return kGlobalFlags.count(arg) != 0;
+}
+
+int runDeviceCommand(const std::string& name, const std::vector<std::string>& argv) {
+    const CommandInfo& info = *findCommand(name);
+    std::set<std::string> values = kGlobalValues;
+    values.insert(info.values.begin(), info.values.end());
+    std::set<std::string> flags = kGlobalFlags;
+    flags.insert(info.flags.begin(), info.flags.end());
+
+    std::string error;
+    auto args = Args::parse(argv, values, flags, error);
+    if (args &&
+        (args->positional().size() < info.minArgs || args->positional().size() > info.maxArgs))
+        error = "wrong number of arguments";
+    std::optional<LinkOptions> options;
+    if (args && error.empty()) options = parseLinkOptions(*args, error);
+    std::optional<std::vector<Assignment>> assignments;
+    if (options && name == "set") assignments = parseAssignments(args->positional(), error);
+    if (!error.empty())
+        return fail(kExitUsage,
+                    error + "\nusage: dtuconf [--port PATH | --sim] [OPTIONS] " + info.usage);
+
+    // Files are checked before anything goes to the device.
+    DeviceParams fileParams;
+    if (name == "save") {
+        if (int rc = loadParams(args->positional()[0], fileParams); rc != kExitOk) return rc;
+    }
+
+    int argc = 1;
+    char arg0[] = "dtuconf";
+    char* argvQt[] = {arg0, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argvQt);
+
+    const bool json = args->flag("--json");
+    DeviceRun run(*options, json);
+    Session& s = run.session();
+    if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
+
+    CommandFlow& flow = s.flow();
+    auto readAll = [&] { return run.command(PendingCommand::Read, [&] { return flow.read(); }); };
+
+    if (name == "read" || name == "status") {
+        if (int rc = readAll(); rc != kExitOk) return rc;
+        if (name == "read") {
+            if (auto out = args->value("-o")) {
+                if (int rc = saveParams(*out, s.params()); rc != kExitOk) return rc;
+            } else {
+                printParams(s.params(), json);
+            }
+        }
+        printStatus(s, json ? std::cerr : std::cout);
+        return kExitOk;
+    }
+    if (name == "save") {
+        // As a one-click configuration: the file's record goes out as it stands, then the
+        // session forgets it.
+        s.params() = fileParams;
+        flow.setParamsRead();
+        const int rc = run.command(PendingCommand::Save, [&] { return flow.save(); });
+        s.params().clear();
+        return rc;
+    }
+    if (name == "set") {
+        if (int rc = readAll(); rc != kExitOk) return rc;
+        const DeviceParams before = s.params();
+        for (const auto& a : *assignments) {
+            const std::string why = setFieldValue(s.params(), *a.field, a.value);
+            if (!why.empty()) return fail(kExitUsage, std::string(a.field->name) + ": " + why);
+        }
+        if (int rc = run.command(PendingCommand::Save, [&] { return flow.save(); }); rc != kExitOk)
+            return rc;
+        for (const auto& d : diffParams(before, s.params()))
+            std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
+        return kExitOk;
+    }
+    if (name == "reboot") return run.command(PendingCommand::Reboot, [&] { return flow.reboot(); });
+    if (name == "reset")
+        return run.command(PendingCommand::Reset, [&] { return flow.factoryReset(); });
+    if (name == "deep-reset")
+        return run.command(PendingCommand::Reset, [&] { return flow.deepReset(); });
+    if (name == "diag")
+        return run.statusRequest([&] { return flow.requestDiagnostics(); },
+                                 [](const DecodeResult& r) { return r.diagnostics.has_value(); });
+    if (name == "text")
+        return run.statusRequest([&] { return flow.requestDeviceText(); },
+                                 [](const DecodeResult& r) { return r.deviceText.has_value(); });
+    return kExitUsage;
+}
+
+}  // namespace dtu::cli

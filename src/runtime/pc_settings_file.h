@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include "files/pc_settings.h"
+
+namespace dtu {
+
+// The PC settings file in the per-user configuration folder.
+QString pcSettingsPath();
+
+// A missing or unreadable file gives the defaults.
+PcSettings loadPcSettingsFile(const QString& path = pcSettingsPath());
+// Rewrites the file completely; a file that cannot be written is left alone.
+bool savePcSettingsFile(const PcSettings& settings, const QString& path = pcSettingsPath());
+
+}  // namespace dtu

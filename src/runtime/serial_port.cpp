@@ -1,0 +1,128 @@
+#include "serial_port.h"
+
+namespace dtu {
+
+namespace {
+
+// The driver's queue sizes the device link was designed around.
+constexpr qint64 kReadQueueBytes = 1024;
+
+QSerialPort::Parity parityOf(int index) {
+    switch (index) {
+        case 1:
+            return QSerialPort::OddParity;
+        case 2:
+            return QSerialPort::EvenParity;
+        case 3:
+            return QSerialPort::MarkParity;
+        case 4:
+            return QSerialPort::SpaceParity;
+        default:
+            return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits stopBitsOf(int index) {
+    switch (index) {
+        case 1:
+            return QSerialPort::OneAndHalfStop;
+        case 2:
+            return QSerialPort::TwoStop;
+        default:
+            return QSerialPort::OneStop;
+    }
+}
+
+}  // namespace
+
+SerialPort::SerialPort(QObject* parent) : QObject(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialPort::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPort::onError);
+}
+
+bool SerialPort::open(const QString& path, QString& error) {
+    if (m_port.isOpen()) {
+        error = tr("the port is already open");
+        return false;
+    }
+    m_port.setPortName(path);
+    m_port.setReadBufferSize(kReadQueueBytes);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        error = m_port.errorString();
+        m_port.clearError();
+        return false;
+    }
+    configure(115200, 0, 0);
+    // No flow control of any kind; modem lines held inactive where the port has them
+    // (a pseudo-terminal has none, which is not a fault).
+    m_configuring = true;
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+    m_configuring = false;
+    m_written = m_read = 0;
+    return true;
+}
+
+void SerialPort::close() {
+    if (m_port.isOpen()) m_port.close();
+    m_port.clearError();
+}
+
+bool SerialPort::configure(int baud, int parityIndex, int stopIndex, QString* warning) {
+    if (!m_port.isOpen()) return false;
+    m_configuring = true;
+    const bool baudOk = m_port.setBaudRate(baud);
+    m_port.setDataBits(QSerialPort::Data8);
+    QStringList refused;
+    if (!baudOk) refused << tr("baud rate %1").arg(baud);
+    if (!m_port.setParity(parityOf(parityIndex))) refused << tr("parity");
+    if (!m_port.setStopBits(stopBitsOf(stopIndex))) refused << tr("stop bits");
+    if (warning && !refused.isEmpty())
+        *warning = tr("the port refused: %1").arg(refused.join(QStringLiteral(", ")));
+    m_port.clearError();
+    m_configuring = false;
+    return baudOk;
+}
+
+bool SerialPort::write(std::span<const std::uint8_t> bytes) {
+    if (!m_port.isOpen()) return false;
+    m_port.clear(QSerialPort::Input);
+    const qint64 n = m_port.write(reinterpret_cast<const char*>(bytes.data()),
+                                  static_cast<qint64>(bytes.size()));
+    if (n != static_cast<qint64>(bytes.size())) {
+        fail(m_port.errorString());
+        return false;
+    }
+    m_written += bytes.size();
+    return true;
+}
+
+void SerialPort::onReadyRead() {
+    const QByteArray bytes = m_port.readAll();
+    if (bytes.isEmpty()) return;
+    m_read += static_cast<std::uint64_t>(bytes.size());
+    emit bytesArrived(bytes);
+}
+
+void SerialPort::onError(QSerialPort::SerialPortError error) {
+    if (m_configuring) return;  // a refused setting is a warning, not a broken port
+    switch (error) {
+        case QSerialPort::NoError:
+        case QSerialPort::TimeoutError:
+        case QSerialPort::UnsupportedOperationError:
+        case QSerialPort::NotOpenError:
+        case QSerialPort::OpenError:  // reported to the opener
+            return;
+        default:
+            if (m_port.isOpen()) fail(m_port.errorString());
+    }
+}
+
+void SerialPort::fail(const QString& reason) {
+    close();
+    emit failed(reason);
+}
+
+}  // namespace dtu

@@ -1,0 +1,64 @@
+#pragma once
+
+// Runs the project's programs as a user or a script would, and keeps a simulated device
+// serving on a pseudo-terminal for the length of a test.
+#include <QProcess>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+namespace dtu::test {
+
+struct RunResult {
+    int code = -1;  // -1: crashed or did not finish in time
+    std::string out;
+    std::string err;
+};
+
+inline QStringList toQt(const std::vector<std::string>& args) {
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    return list;
+}
+
+inline RunResult runProgram(const char* program, const std::vector<std::string>& args,
+                            const std::string& input = {}, int timeoutMs = 60000) {
+    QProcess p;
+    p.start(program, toQt(args));
+    p.write(input.data(), static_cast<qint64>(input.size()));
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
+// dtusim started with the given options; path() is the pseudo-terminal it serves.
+class SimProcess {
+public:
+    SimProcess(const char* program, const std::vector<std::string>& args) {
+        m_process.start(program, toQt(args));
+        while (m_process.waitForReadyRead(5000)) {
+            if (m_process.canReadLine()) {
+                m_path = m_process.readLine().trimmed().toStdString();
+                break;
+            }
+        }
+    }
+    ~SimProcess() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) m_process.kill();
+        m_process.waitForFinished();
+    }
+    const std::string& path() const { return m_path; }
+    bool running() { return m_process.state() == QProcess::Running; }
+
+private:
+    QProcess m_process;
+    std::string m_path;
+};
+
+}  // namespace dtu::test
