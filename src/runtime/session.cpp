@@ -132,6 +132,10 @@ void Session::onPortFailed(const QString& reason) {
 // --- effects of the command flows ---
 
 void Session::writeBytes(std::span<const std::uint8_t> bytes) {
+    // A request starts a new exchange: bytes still being gathered belong to none, and an answer
+    // can only be one that follows its request (the port discards its unread input likewise).
+    m_gatherTimer.stop();
+    m_gatherer.clear();
     m_port.write(bytes);
 }
 

@@ -10,6 +10,7 @@
 #include "params/field_table.h"
 #include "params/item_codec.h"
 #include "support/bytes.h"
+#include "support/random_params.h"
 
 namespace dtu::sim {
 namespace {
@@ -32,53 +33,15 @@ Bytes suffix(const LockPassword& pw) {
     return toBytes(lockSuffix(pw));
 }
 
-bool isSaveTag(std::uint8_t tag) {
-    const auto order = saveItemOrder();
-    return std::find(order.begin(), order.end(), tag) != order.end();
-}
+using test::isSaveTag;
+using test::savedField;
 
-// Fields a save carries to the device and the device keeps as sent. The user code version and
-// the certificate checksums ride on saved items but belong to the device.
-bool savedField(const FieldInfo& fi) {
-    if (fi.reserved || !isSaveTag(fi.tag)) return false;
-    return fi.name != "userCodeVersion" && fi.name.rfind("certChecksums", 0) != 0;
-}
-
-// A record with random content in every saved field, within what the save can carry.
+// A record with random content in every saved field, the table empty at times; unlocked, as
+// locking is a test of its own.
 DeviceParams randomSettings(std::mt19937& rng) {
-    auto pick = [&](std::uint32_t lo, std::uint32_t hi) {
-        return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng);
-    };
-    const auto records = pick(0, 5);
-    DeviceParams p;
-    for (const auto& fi : recordLayout()) {
-        if (!savedField(fi) || fi.modbusRecord >= static_cast<int>(records)) continue;
-        if (fi.kind == FieldKind::Text) {
-            std::string s(pick(0, std::min<std::uint32_t>(fi.size - 1, 20)), ' ');
-            for (auto& c : s) c = static_cast<char>(pick(0x21, 0x7E));
-            p.setText(TextField{fi.offset, fi.size}, s);
-        } else {
-            for (std::uint32_t i = 0; i < fi.size; ++i)
-                p.image()[fi.offset + i] = static_cast<std::uint8_t>(pick(0, 255));
-        }
-    }
-    p.set(f::modbusItemCount, static_cast<std::uint8_t>(records));
+    DeviceParams p = test::randomSavedRecord(rng, savedField, 0);
     p.set(f::dtuDataBits, 8);
-    p.set(f::configLockFlag, 0);  // locking is a test of its own
-    for (auto fld : {f::heartbeatInterval, f::serialSendInterval, f::noDataRebootMinutes,
-                     f::relayNetLossMinutes, f::mqttPort, f::modbusMapStart})
-        p.set(fld, p.get(fld) & 0xFFFF);
-    auto counted = [&](U8Field len, BytesField data, std::uint32_t max) {
-        const auto n = pick(0, max);
-        p.set(len, static_cast<std::uint8_t>(n));
-        Bytes keep = toBytes(p.bytes(data));
-        std::fill(keep.begin() + n, keep.end(), 0);
-        p.setBytes(data, keep);
-    };
-    counted(f::heartbeatLength, f::heartbeatData, 127);
-    counted(f::registerLength, f::registerData, 127);
-    counted(f::serialSendLength, f::serialSendData, 32);
-    counted(f::serialFilterLength, f::serialFilterData, 16);
+    p.set(f::configLockFlag, 0);
     return p;
 }
 

@@ -9,6 +9,7 @@
 #include "params/field_table.h"
 #include "params/item_codec.h"
 #include "support/bytes.h"
+#include "support/random_params.h"
 
 namespace dtu {
 namespace {
@@ -191,62 +192,17 @@ TEST(SaveFrame, RecordsThatCannotBeSentWholeAreRefused) {
     EXPECT_EQ(bad.badPollRecord, 2);
 }
 
-// Fields the save carries and a read answer gives back unchanged.
+// Fields the save carries and a read answer gives back unchanged: not the fixed data bits,
+// nor the TLS mode (the save sends one byte of item 186, a read answer seven).
 bool travelsBothWays(const FieldInfo& fi) {
-    if (fi.reserved || fi.tag == 0) return false;
-    const auto order = saveItemOrder();
-    if (std::find(order.begin(), order.end(), fi.tag) == order.end()) return false;
-    // Read-only parts of saved items, the fixed data bits, and the TLS mode (the save sends one
-    // byte of item 186, a read answer seven).
-    for (const char* name : {"userCodeVersion", "dtuDataBits", "tlsMode"})
-        if (fi.name == name) return false;
-    return fi.name.rfind("certChecksums", 0) != 0;
-}
-
-DeviceParams randomSavedRecord(std::mt19937& rng) {
-    auto pick = [&](std::uint32_t lo, std::uint32_t hi) {
-        return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng);
-    };
-    // A few polling records; every field that travels gets random content, texts short enough
-    // for the whole record to fit one frame.
-    const auto records = pick(1, 6);
-    DeviceParams p;
-    for (const auto& fi : recordLayout()) {
-        if (!travelsBothWays(fi) || fi.modbusRecord >= static_cast<int>(records)) continue;
-        if (fi.kind == FieldKind::Text) {
-            std::string s(pick(0, std::min<std::uint32_t>(fi.size - 1, 24)), ' ');
-            for (auto& c : s) c = static_cast<char>(pick(0x21, 0x7E));
-            p.setText(TextField{fi.offset, fi.size}, s);
-        } else {
-            for (std::uint32_t i = 0; i < fi.size; ++i)
-                p.image()[fi.offset + i] = static_cast<std::uint8_t>(pick(0, 255));
-        }
-    }
-    p.set(f::modbusItemCount, static_cast<std::uint8_t>(records));
-    // Values that travel in fewer bits than their field, and counted arrays whose bytes past the
-    // count a read clears.
-    for (auto fld : {f::heartbeatInterval, f::serialSendInterval, f::noDataRebootMinutes,
-                     f::relayNetLossMinutes, f::mqttPort, f::modbusMapStart})
-        p.set(fld, p.get(fld) & 0xFFFF);
-    auto counted = [&](U8Field len, BytesField data, std::uint32_t max) {
-        const auto n = pick(0, max);
-        p.set(len, static_cast<std::uint8_t>(n));
-        Bytes keep = toBytes(p.bytes(data));
-        std::fill(keep.begin() + n, keep.end(), 0);
-        p.setBytes(data, keep);
-    };
-    counted(f::heartbeatLength, f::heartbeatData, 127);
-    counted(f::registerLength, f::registerData, 127);
-    counted(f::serialSendLength, f::serialSendData, 32);
-    counted(f::serialFilterLength, f::serialFilterData, 16);
-    return p;
+    return test::savedField(fi) && fi.name != "dtuDataBits" && fi.name != "tlsMode";
 }
 
 TEST(SaveFrame, ReadingBackASavedRecordRestoresEverySavedField) {
     std::mt19937 rng(20261209);
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const DeviceParams original = randomSavedRecord(rng);
+        const DeviceParams original = test::randomSavedRecord(rng, travelsBothWays, 1);
         const SaveFrame frame = buildSaveFrame(original);
         ASSERT_EQ(frame.error, SaveFrameError::None);
 

@@ -1,0 +1,121 @@
+// The session on a real pseudo-terminal, with the test playing the device on the other side.
+#include "session.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+
+#include "support/bytes.h"
+
+namespace dtu {
+namespace {
+
+using test::Bytes;
+using test::hex;
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "session_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// Runs the event loop until done() holds or a generous limit passes.
+bool waitFor(const std::function<bool()>& done, int limitMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class SessionOnPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(m_master, 0);
+        ASSERT_EQ(grantpt(m_master), 0);
+        ASSERT_EQ(unlockpt(m_master), 0);
+        QObject::connect(&session, &Session::logAppended,
+                         [this](const QString& text, bool) { log += text.toStdString(); });
+        QObject::connect(&session, &Session::portFailed, [this] { failed = true; });
+        session.setFactoryRecordDir({});
+        ASSERT_TRUE(session.openPort(ptsname(m_master), 9600, 0, 0));
+    }
+    void TearDown() override {
+        session.closePort();
+        if (m_master >= 0) ::close(m_master);
+    }
+    // Bytes the tool wrote, as the device sees them.
+    Bytes received(std::size_t n) {
+        Bytes out;
+        waitFor([&] {
+            std::uint8_t buf[512];
+            const ssize_t k = ::read(m_master, buf, sizeof buf);
+            if (k > 0) out.insert(out.end(), buf, buf + k);
+            return out.size() >= n;
+        });
+        return out;
+    }
+    void send(const Bytes& b) {
+        ASSERT_EQ(::write(m_master, b.data(), b.size()), ssize_t(b.size()));
+    }
+
+    Session session;
+    std::string log;
+    bool failed = false;
+    int m_master = -1;
+};
+
+TEST_F(SessionOnPty, AnAnswerSentInPiecesIsOneFrame) {
+    ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+    ASSERT_TRUE(session.flow().reboot());
+    EXPECT_EQ(received(7), hex("88 3A 06 00 00 45 2E"));
+    send(hex("88 3A 86"));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
+    send(hex("00 00 45 2E"));
+    ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
+    EXPECT_EQ(log, "重启设备:成功\r\n");
+}
+
+TEST_F(SessionOnPty, RawDataIsShownAndStaleBytesDoNotSpoilTheNextAnswer) {
+    ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+    send(hex("4F 4B"));
+    ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
+    EXPECT_EQ(log, "数据:OK \r\n");
+
+    // Half a frame, then a request: the answer that follows stands on its own.
+    log.clear();
+    send(hex("88 3A 83 00"));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(session.flow().factoryReset());
+    received(7);
+    send(hex("88 3A 85 00 00 45 2E"));
+    ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
+    EXPECT_EQ(log, "恢复出厂:成功\r\n");
+}
+
+TEST_F(SessionOnPty, ALineThatDiesClosesThePortAndSaysSo) {
+    ASSERT_TRUE(session.flow().read());
+    ::close(m_master);
+    m_master = -1;
+    ASSERT_TRUE(waitFor([&] { return failed; }));
+    EXPECT_FALSE(session.isOpen());
+    EXPECT_NE(log.find("串口异常，已关闭"), std::string::npos);
+    // The read's time-out still reports, and nothing more is written to a closed port.
+    ASSERT_TRUE(waitFor([&] { return log.find("获取参数失败") != std::string::npos; }));
+    EXPECT_FALSE(session.flow().reboot());
+}
+
+}  // namespace
+}  // namespace dtu
