@@ -105,6 +105,22 @@ TEST_F(SessionOnPty, RawDataIsShownAndStaleBytesDoNotSpoilTheNextAnswer) {
     EXPECT_EQ(log, "恢复出厂:成功\r\n");
 }
 
+TEST_F(SessionOnPty, WhileAFirmwareReceiverIsSetEveryBurstGoesToIt) {
+    std::vector<Bytes> got;
+    session.setFirmwareReceiver(
+        [&](std::span<const std::uint8_t> b) { got.emplace_back(b.begin(), b.end()); });
+    send(hex("88 3A 87 00 00 45 2E 4F 4B"));
+    ASSERT_TRUE(waitFor([&] { return got.size() == 2; }));
+    EXPECT_EQ(got[0], hex("88 3A 87 00 00 45 2E"));
+    EXPECT_EQ(got[1], hex("4F 4B"));
+    EXPECT_EQ(log, "");
+
+    session.setFirmwareReceiver(nullptr);
+    send(hex("4F 4B"));
+    ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
+    EXPECT_EQ(got.size(), 2u);
+}
+
 TEST_F(SessionOnPty, ALineThatDiesClosesThePortAndSaysSo) {
     ASSERT_TRUE(session.flow().read());
     ::close(m_master);
