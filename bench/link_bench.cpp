@@ -50,6 +50,26 @@ void measure(Session& session, const sim::PtyServer& device, PendingCommand whic
     }
 }
 
+// A device in service: a polling table of 24 entries and the usual texts filled in.
+void configure(DeviceParams& p) {
+    namespace f = fields;
+    p.set(f::modbusItemCount, 24);
+    for (std::uint32_t i = 0; i < 24; ++i) {
+        const auto rec = f::modbusItem(i);
+        p.set(rec.slaveAddress, static_cast<std::uint8_t>(1 + i / 8));
+        p.set(rec.functionCode, 3);
+        p.set(rec.startRegister, static_cast<std::uint16_t>(i * 2));
+        p.set(rec.registerCount, 2);
+        p.setText(rec.jsonName, "sensor_" + std::to_string(i) + "_value");
+    }
+    p.setText(f::serverBHost, "backup.example.org");
+    p.set(f::mqttEnable, 1);
+    p.setText(f::mqttHost, "mqtt.example.org");
+    p.setText(f::mqttClientId, "dtu-000123");
+    p.setText(f::mqttPublishTopic1, "plant/line1/dtu-000123/up");
+    p.setText(f::mqttSubscribeTopic, "plant/line1/dtu-000123/down");
+}
+
 void report(const char* what, int baud, const Measure& m) {
     const double elapsed = m.elapsedMs / m.runs;
     const double bytes = static_cast<double>(m.lineBytes) / m.runs;
@@ -81,8 +101,11 @@ int main(int argc, char** argv) {
         }
         const int runs = baud >= 115200 ? 10 : 3;
         Measure read, save;
-        // The first read makes the parameters known, so that saving is allowed.
+        // The first read makes the parameters known, so that saving is allowed; then the device
+        // is given a configuration of working size, so that reads carry it back.
         runCommand(session, PendingCommand::Read, &CommandFlow::read);
+        configure(session.params());
+        runCommand(session, PendingCommand::Save, &CommandFlow::save);
         measure(session, *device, PendingCommand::Read, &CommandFlow::read, runs, read);
         measure(session, *device, PendingCommand::Save, &CommandFlow::save, runs, save);
         report("read", baud, read);
