@@ -202,6 +202,9 @@ public:
         QObject::connect(&m_session, &Session::messageBoxRequested, [this](const QString& text) {
             m_log << terminalText(text) << (text.endsWith('\n') ? "" : "\n") << std::flush;
         });
+        QObject::connect(&m_session, &Session::lineWarning, [](const QString& text) {
+            std::cerr << "dtuconf: warning: " << text.toStdString() << "\n";
+        });
         QObject::connect(&m_session, &Session::portFailed, [this](const QString&) {
             m_portFailed = true;
             m_loop.quit();

@@ -39,13 +39,11 @@ bool Session::openPort(const QString& path, int baud, int parityIndex, int stopI
     m_stopIndex = stopIndex;
     m_gatherer.clear();
     if (baud > 0) {
-        QString warning;
-        m_port.configure(baud, parityIndex, stopIndex, &warning);
-        m_lineBaud = baud;
+        setLineBaud(baud);
     } else {
         m_lineBaud = 115200;  // the port's opening rate until the probe sets one
+        m_gatherer.setLineBaud(m_lineBaud);
     }
-    m_gatherer.setLineBaud(m_lineBaud);
     m_flow.setPortOpen(true, baud);
     emit portOpenChanged(true);
     if (baud == 0) m_flow.startProbe();
@@ -82,6 +80,7 @@ void Session::setFirmwareReceiver(BurstReceiver receiver) {
 void Session::setLineBaud(int baud) {
     QString warning;
     m_port.configure(baud, m_parityIndex, m_stopIndex, &warning);
+    if (!warning.isEmpty()) emit lineWarning(warning);
     m_lineBaud = baud;
     m_gatherer.setLineBaud(baud);
 }

@@ -74,6 +74,9 @@ signals:
     void commandDone(PendingCommand command, bool answered);
     void baudFound(int baud);
     void probeRanOut();
+    // The port took the line settings only in part (a pseudo-terminal has no parity, some
+    // drivers no 1.5 stop bits); the line works with the rest.
+    void lineWarning(const QString& text);
     // The port broke while open and has been closed.
     void portFailed(const QString& reason);
 
