@@ -29,6 +29,8 @@ const std::set<std::string> kGlobalFlags = {"--sim", "--pieces"};
 
 // No device command may keep the tool waiting longer than this, whatever the device does.
 constexpr int kWatchdogMs = 120000;
+// How long after giving up the probe still waits for the last rate's answer.
+constexpr int kLateProbeAnswerMs = 1000;
 // The diagnostics and device text answers are not awaited by the window; a script waits this long.
 constexpr int kStatusAnswerMs = 3000;
 
@@ -250,9 +252,10 @@ public:
             found = true;
             m_loop.quit();
         });
-        // After the last rate's request the answer can still come within one probe step.
+        // The last rate's request goes out as the probe gives up; its answer still counts, and
+        // a script can afford to wait for it a little longer than the window would.
         auto c2 = QObject::connect(&m_session, &Session::probeRanOut, [&] {
-            lateAnswer.start(probeStepMs(kProbeBaudTable.back()) * 2);
+            lateAnswer.start(kLateProbeAnswerMs);
         });
         run();
         QObject::disconnect(c1);
