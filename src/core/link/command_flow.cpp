@@ -70,9 +70,12 @@ std::string CommandFlow::text(int id) const {
 
 void CommandFlow::setPortOpen(bool open, int currentBaud) {
     m_portOpen = open;
-    m_currentBaud = open ? currentBaud : m_currentBaud;
-    if (open) m_probedBaud.reset();
-    if (!open) stopProbe();
+    if (open) {
+        m_currentBaud = currentBaud;
+        m_probedBaud.reset();
+    } else {
+        stopProbe();
+    }
 }
 
 bool CommandFlow::requirePort(bool readText) {
@@ -180,6 +183,8 @@ void CommandFlow::stopProbe() {
     if (!m_probing) return;
     m_probing = false;
     m_fx.stopTimer(LinkTimer::Probe);
+    // A port that failed during the probe must still be closable and reopenable.
+    m_fx.setPortButtonEnabled(true);
 }
 
 void CommandFlow::onProbeTick() {

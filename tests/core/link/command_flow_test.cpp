@@ -350,8 +350,10 @@ TEST_F(Flow, ClosingThePortStopsTheProbeButNotACommandTimeOut) {
     flow.startProbe();
     world.advance(200, flow);
     flow.read();
+    EXPECT_FALSE(world.portButtonEnabled);
     flow.setPortOpen(false);
     EXPECT_FALSE(world.deadlines.count(LinkTimer::Probe));
+    EXPECT_TRUE(world.portButtonEnabled);
     world.advance(5000, flow);
     EXPECT_TRUE(world.log.ends_with("获取参数失败\r\n"));
 }
