@@ -43,4 +43,19 @@ bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     return true;
 }
 
+IniDocument readIniFile(const std::string& path) {
+    std::string error;
+    const auto bytes = readFile(path, error, 16 * 1024 * 1024);
+    if (!bytes) return {};
+    return IniDocument::parse(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
+bool writeIniFile(const std::string& path, const IniDocument& doc) {
+    const std::string text = doc.toText();
+    std::string error;
+    return writeFileAtomic(
+        path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), error);
+}
+
 }  // namespace dtu

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "files/ini.h"
+
 namespace dtu {
 
 // Reads a whole file. Fails (with the system's reason in `error`) when it cannot be opened or
@@ -17,5 +19,10 @@ std::optional<std::vector<std::uint8_t>> readFile(const std::string& path, std::
 // failed or interrupted write never leaves a torn file.
 bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes,
                      std::string& error);
+
+// A settings text file (sections of key=value lines). A missing or unreadable file, or one of
+// more than 16 MiB, reads as an empty document.
+IniDocument readIniFile(const std::string& path);
+bool writeIniFile(const std::string& path, const IniDocument& doc);
 
 }  // namespace dtu

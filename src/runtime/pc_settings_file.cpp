@@ -14,20 +14,12 @@ QString pcSettingsPath() {
 }
 
 PcSettings loadPcSettingsFile(const QString& path) {
-    std::string error;
-    const auto bytes = readFile(path.toStdString(), error, 1024 * 1024);
-    if (!bytes) return {};
-    return loadPcSettings(IniDocument::parse(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())));
+    return loadPcSettings(readIniFile(path.toStdString()));
 }
 
 bool savePcSettingsFile(const PcSettings& settings, const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const std::string text = savePcSettings(settings).toText();
-    std::string error;
-    return writeFileAtomic(
-        path.toStdString(),
-        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), error);
+    return writeIniFile(path.toStdString(), savePcSettings(settings));
 }
 
 }  // namespace dtu

@@ -76,8 +76,7 @@ std::vector<std::uint8_t> diagnosticsItem(const DeviceParams& p, const RunState&
 }  // namespace
 
 bool isSettingsTag(std::uint8_t tag) {
-    const auto order = saveItemOrder();
-    return tag == 20 || std::find(order.begin(), order.end(), tag) != order.end();
+    return tag == 20 || isSaveItem(tag);
 }
 
 std::vector<std::uint8_t> readItem(std::uint8_t tag, const DeviceParams& p, const RunState& run) {
@@ -216,16 +215,6 @@ std::vector<std::uint8_t> readItem(std::uint8_t tag, const DeviceParams& p, cons
     }
 }
 
-std::vector<std::uint8_t> answerFrame(std::uint8_t command, std::span<const std::uint8_t> payload) {
-    std::vector<std::uint8_t> frame{FRAME_HEAD_1, FRAME_HEAD_2, command,
-                                    static_cast<std::uint8_t>(payload.size() >> 8),
-                                    static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.push_back(FRAME_TAIL_1);
-    frame.push_back(FRAME_TAIL_2);
-    return frame;
-}
-
 std::vector<std::uint8_t> readAnswer(std::span<const std::uint8_t> tags, const DeviceParams& image,
                                      const RunState& run) {
     std::vector<std::uint8_t> payload;
@@ -234,7 +223,7 @@ std::vector<std::uint8_t> readAnswer(std::span<const std::uint8_t> tags, const D
         if (payload.size() + item.size() > kMaxPayload) continue;
         payload.insert(payload.end(), item.begin(), item.end());
     }
-    return answerFrame(answerCode(CMD_READ), payload);
+    return buildRequest(answerCode(CMD_READ), payload);
 }
 
 }  // namespace dtu::sim

@@ -41,7 +41,4 @@ std::vector<std::uint8_t> readItem(std::uint8_t tag, const DeviceParams& image,
 std::vector<std::uint8_t> readAnswer(std::span<const std::uint8_t> tags, const DeviceParams& image,
                                      const RunState& run);
 
-// An answer frame with the given command and payload.
-std::vector<std::uint8_t> answerFrame(std::uint8_t command, std::span<const std::uint8_t> payload);
-
 }  // namespace dtu::sim

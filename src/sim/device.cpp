@@ -114,15 +114,6 @@ void forEachItem(std::span<const std::uint8_t> list, Fn&& fn) {
     }
 }
 
-bool isSaveTag(std::uint8_t tag) {
-    const auto order = saveItemOrder();
-    return std::find(order.begin(), order.end(), tag) != order.end();
-}
-
-bool startsWithHead(std::span<const std::uint8_t> b) {
-    return b.size() >= 2 && b[0] == FRAME_HEAD_1 && b[1] == FRAME_HEAD_2;
-}
-
 // Every enabled link is up while the network is.
 void updateLinks(DeviceParams& p) {
     const bool net = p.get(f::networkLinked) == 1;
@@ -314,13 +305,13 @@ void Device::execute(std::span<const std::uint8_t> frame, Time now, std::vector<
             if (auto answer = writeMore(payload)) out.push_back(std::move(*answer));
             break;
         case CMD_REBOOT:
-            out.push_back(answerFrame(answerCode(command), {}));
+            out.push_back(buildRequest(answerCode(command), {}));
             powerUp(now);
             break;
         case CMD_FACTORY_RESET:
         case CMD_DEEP_RESET:
             // Answered before the settings go, as the device reboots right after.
-            out.push_back(answerFrame(answerCode(command), {}));
+            out.push_back(buildRequest(answerCode(command), {}));
             m_image = factoryImage(m_kind);
             powerUp(now);
             break;
@@ -338,15 +329,15 @@ std::optional<Device::Answer> Device::write(std::span<const std::uint8_t> payloa
     const std::uint8_t first = payload[0];
     // Certificate chunks (TAG_CERT_CHUNK) and anything else unknown go unanswered: the tool
     // must not take a transfer as stored when it was not.
-    if (!isSaveTag(first) && first != TAG_COUNTERS) return std::nullopt;
+    if (!isSaveItem(first) && first != TAG_COUNTERS) return std::nullopt;
     forEachItem(payload, [&](std::uint8_t tag, std::span<const std::uint8_t> value) {
         if (tag == TAG_COUNTERS)
             m_run.counters.fill(0);
-        else if (isSaveTag(tag))
+        else if (isSaveItem(tag))
             storeSaveItem(tag, value);
     });
     const std::array<std::uint8_t, 2> ack{first, 0};
-    return answerFrame(answerCode(CMD_WRITE), ack);
+    return buildRequest(answerCode(CMD_WRITE), ack);
 }
 
 std::optional<Device::Answer> Device::writeMore(std::span<const std::uint8_t> payload) {
@@ -357,7 +348,7 @@ std::optional<Device::Answer> Device::writeMore(std::span<const std::uint8_t> pa
         first = false;
         if (tag == TAG_CALIBRATION && value.size() == 2 && value[0] == 1 && value[1] == 1) {
             const std::array<std::uint8_t, 2> ack{TAG_CALIBRATION, 0};
-            answer = answerFrame(answerCode(CMD_WRITE), ack);
+            answer = buildRequest(answerCode(CMD_WRITE), ack);
         } else if (tag == TAG_RELAYS) {
             // 0 open, 1 close, anything else leaves the relay as it is. Not answered.
             for (std::size_t i = 0; i < value.size() && i < m_run.relays.size(); ++i)

@@ -33,7 +33,6 @@ Bytes suffix(const LockPassword& pw) {
     return toBytes(lockSuffix(pw));
 }
 
-using test::isSaveTag;
 using test::savedField;
 
 // A record with random content in every saved field, the table empty at times; unlocked, as

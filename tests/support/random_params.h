@@ -15,15 +15,10 @@
 
 namespace dtu::test {
 
-inline bool isSaveTag(std::uint8_t tag) {
-    const auto order = saveItemOrder();
-    return std::find(order.begin(), order.end(), tag) != order.end();
-}
-
 // Fields a save carries and the device keeps as sent. The user code version and the
 // certificate checksums ride on saved items but belong to the device.
 inline bool savedField(const FieldInfo& fi) {
-    if (fi.reserved || !isSaveTag(fi.tag)) return false;
+    if (fi.reserved || !isSaveItem(fi.tag)) return false;
     return fi.name != "userCodeVersion" && fi.name.rfind("certChecksums", 0) != 0;
 }
 

@@ -21,10 +21,6 @@ int frameGatherPauseMs(int baud) {
 
 namespace {
 
-bool startsWithHead(std::span<const std::uint8_t> b) {
-    return b.size() >= 2 && b[0] == FRAME_HEAD_1 && b[1] == FRAME_HEAD_2;
-}
-
 // Size of the whole frame at the start of b, when it has fully arrived and ends in the tail.
 std::size_t completeFrameSize(std::span<const std::uint8_t> b) {
     if (!startsWithHead(b) || b.size() < kFrameOverhead) return 0;

@@ -72,6 +72,10 @@ std::vector<std::uint8_t> buildRequest(std::uint8_t command, std::span<const std
     return f;
 }
 
+bool startsWithHead(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 2 && bytes[0] == FRAME_HEAD_1 && bytes[1] == FRAME_HEAD_2;
+}
+
 bool isFrame(std::span<const std::uint8_t> burst) {
     const std::size_t n = burst.size();
     return n > 3 && burst[0] == FRAME_HEAD_1 && burst[1] == FRAME_HEAD_2 &&

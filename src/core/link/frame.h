@@ -61,6 +61,9 @@ constexpr std::uint8_t answerCode(std::uint8_t requestCode) {
 std::vector<std::uint8_t> buildRequest(std::uint8_t command, std::span<const std::uint8_t> payload,
                                        const Lock& lock = std::nullopt);
 
+// Whether the bytes begin with the two head bytes of a frame.
+bool startsWithHead(std::span<const std::uint8_t> bytes);
+
 // A burst is taken as a frame when it has more than 3 bytes, starts with the head and ends with
 // the tail. The length field is not consulted.
 bool isFrame(std::span<const std::uint8_t> burst);

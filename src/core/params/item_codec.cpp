@@ -856,9 +856,12 @@ std::span<const std::uint8_t> saveItemOrder() {
     return kSaveOrder;
 }
 
+bool isSaveItem(std::uint8_t tag) {
+    return std::find(std::begin(kSaveOrder), std::end(kSaveOrder), tag) != std::end(kSaveOrder);
+}
+
 std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& params) {
-    if (std::find(std::begin(kSaveOrder), std::end(kSaveOrder), tag) == std::end(kSaveOrder))
-        return {};
+    if (!isSaveItem(tag)) return {};
     // The same table checks as the save frame: a record that would not decode is not sent.
     if (tag == 119 && pollTableError(params).first != SaveFrameError::None) return {};
     // Room for the largest item, a full polling table with the longest names.

@@ -41,6 +41,9 @@ DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams&
 // The 107 items of the save frame, in the order the device expects them.
 std::span<const std::uint8_t> saveItemOrder();
 
+// Whether the tag is one of the items the save sends.
+bool isSaveItem(std::uint8_t tag);
+
 // One item of the save frame (tag, big-endian length, value) as buildSaveFrame writes it; empty
 // for a tag outside saveItemOrder() and for a polling table that buildSaveFrame would refuse.
 std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& params);
