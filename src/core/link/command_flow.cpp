@@ -112,12 +112,13 @@ bool CommandFlow::read() {
     return true;
 }
 
-bool CommandFlow::save() {
+bool CommandFlow::save(const std::function<bool()>& collect) {
     if (!requirePort()) return false;
     if (!m_paramsRead) {
         m_fx.appendLog(std::string(linkText::kReadFirst));
         return false;
     }
+    if (collect && !collect()) return false;
     const SaveFrame frame = buildSaveFrame(m_params, m_lock);
     if (frame.error != SaveFrameError::None) {
         m_fx.messageBox(saveRefusalText(frame, m_lang));

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -101,7 +102,9 @@ public:
 
     // User commands. Each reports in the log and returns whether a request went out.
     bool read();
-    bool save();  // sends the record as it stands
+    // Sends the record. A window first copies its controls into the record: `collect` runs once
+    // the port and the read-first rule allow the save, and a false result stops it.
+    bool save(const std::function<bool()>& collect = {});
     bool reboot();
     bool factoryReset();
     bool deepReset();

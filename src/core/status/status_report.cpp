@@ -215,4 +215,15 @@ std::string deviceTextMessage(std::string_view gbk) {
     return gbkToDisplay(gbk);
 }
 
+std::string cellInfoMessage(const DeviceParams& p) {
+    namespace f = fields;
+    // The values print signed, as the device's format has them.
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "mcc:%d \r\nmnc:%d \r\nlac:%d \r\ncellid:%d  \r\n  err_code:%d",
+                  static_cast<int>(p.get(f::cellMcc)), static_cast<int>(p.get(f::cellMnc)),
+                  static_cast<int>(p.get(f::cellLac)), static_cast<int>(p.get(f::cellId)),
+                  static_cast<int>(p.get(f::cellErrCode)));
+    return buf;
+}
+
 }  // namespace dtu

@@ -54,6 +54,9 @@ std::string macText(const DeviceParams& params);
 // The hidden memory line: totals in kb, flash window in hex.
 std::string memoryLine(const DeviceParams& params);
 
+// The cell information message box: country, network, area and cell of the serving cell.
+std::string cellInfoMessage(const DeviceParams& params);
+
 // The diagnostics answer as shown in its message box, lines ending "\r\n".
 std::string diagnosticsMessage(const Diagnostics& diag);
 

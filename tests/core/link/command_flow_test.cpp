@@ -177,6 +177,32 @@ TEST_F(Flow, SaveIsRefusedWithoutPortOrReadAndWhenTheRecordDoesNotFit) {
     EXPECT_FALSE(world.deadlines.count(LinkTimer::Reply));
 }
 
+TEST_F(Flow, TheWindowCollectsOnlyWhenTheSaveMayGoAndCanStopIt) {
+    int collected = 0;
+    auto collect = [&](bool ok) {
+        return [&collected, ok] {
+            ++collected;
+            return ok;
+        };
+    };
+    openAt(9600);
+    EXPECT_FALSE(flow.save(collect(true)));  // not read yet: the controls are not collected
+    EXPECT_EQ(collected, 0);
+    flow.setParamsRead();
+    EXPECT_FALSE(flow.save(collect(false)));
+    EXPECT_EQ(collected, 1);
+    EXPECT_TRUE(world.writes.empty());
+    EXPECT_EQ(flow.pending(), PendingCommand::None);
+    EXPECT_TRUE(world.commandsEnabled);
+    // What the collection put into the record is what goes out.
+    ASSERT_TRUE(flow.save([&] {
+        params.set(fields::workMode, 1);
+        return true;
+    }));
+    EXPECT_EQ(world.writes.at(0), test::toBytes(buildSaveFrame(params).view()));
+    EXPECT_EQ(params.get(fields::workMode), 1);
+}
+
 TEST_F(Flow, SaveReportsItsAnswerAndItsTimeOut) {
     openAt(2400);
     flow.setParamsRead();

@@ -150,6 +150,17 @@ TEST(MemoryLine, KilobytesAndFlashWindow) {
               "Memery:Total 1024kb    used 2048kb free -1024kb    addr 0x1a0000  size 0x60000");
 }
 
+TEST(CellInfoMessage, ExactTextWithSignedValues) {
+    DeviceParams p;
+    p.set(fields::cellMcc, 460);
+    p.set(fields::cellMnc, 1);
+    p.set(fields::cellLac, 0x1234);
+    p.set(fields::cellId, 0xFFFFFFFF);
+    p.set(fields::cellErrCode, 0);
+    EXPECT_EQ(cellInfoMessage(p),
+              "mcc:460 \r\nmnc:1 \r\nlac:4660 \r\ncellid:-1  \r\n  err_code:0");
+}
+
 TEST(DiagnosticsMessage, ExactTextWithUnknownStates) {
     Diagnostics d;
     d.memTotal = 2048;

@@ -1,0 +1,37 @@
+#include "params/form_values.h"
+
+#include "text/gbk.h"
+
+namespace dtu {
+
+std::uint32_t formNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    return negative ? 0u - value : value;
+}
+
+std::string fieldText(const DeviceParams& params, TextField field) {
+    return gbkToDisplay(params.text(field));
+}
+
+std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang) {
+    if (lang == Language::English)
+        return std::string(label.english) + ": at most " + std::to_string(maxBytes) +
+               " bytes (a Chinese character takes 2)";
+    return std::string(label.chinese) + "不能超过" + std::to_string(maxBytes) +
+           "字节（一个汉字占2字节）";
+}
+
+std::string notGbkMessage(FormLabel label, Language lang) {
+    if (lang == Language::English)
+        return std::string(label.english) +
+               " holds characters the device cannot store (only GBK characters are allowed)";
+    return std::string(label.chinese) + "含有设备无法保存的字符（只能使用GBK字符）";
+}
+
+}  // namespace dtu

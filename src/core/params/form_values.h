@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "params/device_params.h"
+#include "text/language.h"
+
+namespace dtu {
+
+// How the windows turn what the user typed into field values, and the messages of a refusal.
+
+// A number edit: the leading decimal integer of the text the way C's atoi reads it (leading
+// blanks, an optional sign, digits), 0 when there is none, kept modulo 2^32; the caller cuts it
+// to the field's width, so "65536" in a 16-bit port gives 0 and "-1" gives 65535.
+std::uint32_t formNumber(std::string_view text);
+
+// A text field as an edit shows it: its GBK bytes in UTF-8 (bytes that are not GBK as "\xNN").
+std::string fieldText(const DeviceParams& params, TextField field);
+
+// Refusal texts naming the control (in the window's language) and the limit.
+struct FormLabel {
+    std::string_view chinese;
+    std::string_view english;
+};
+std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang);
+std::string notGbkMessage(FormLabel label, Language lang);
+
+// Shown when hexadecimal entry holds a character that is not a hex digit.
+inline constexpr std::string_view kHexEntryMessage = "Please type hex number";
+
+}  // namespace dtu

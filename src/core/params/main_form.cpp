@@ -1,0 +1,245 @@
+#include "params/main_form.h"
+
+#include <algorithm>
+
+#include "params/form_values.h"
+#include "text/gbk.h"
+#include "text/hex.h"
+
+namespace dtu {
+
+namespace f = fields;
+
+namespace {
+
+constexpr std::uint8_t kCellLocationOff = 0x55;
+constexpr std::uint8_t kConfigLockOn = 0x78;
+constexpr std::size_t kPacketCapacity = 128;
+constexpr std::size_t kPhoneNumbersLimit = 159;
+constexpr std::string_view kPhoneNumbersMessage = "手机号不超过159";
+
+int comboIndex(int value, int count) {
+    return value >= 0 && value < count ? value : -1;
+}
+
+void showServer(const DeviceParams& p, ServerForm& s, U8Field enable, TextField host, U16Field port,
+                U8Field protocol, U8Field connMode, U16Field timeout) {
+    s.enable = p.get(enable) == 1;
+    s.host = fieldText(p, host);
+    s.port = std::to_string(p.get(port));
+    s.protocol = comboIndex(p.get(protocol), static_cast<int>(kProtocolEntries.size()));
+    s.connMode = comboIndex(p.get(connMode), static_cast<int>(kConnModeEntries.size()));
+    s.timeout = std::to_string(p.get(timeout));
+}
+
+void showPacket(const DeviceParams& p, PacketForm& packet, U8Field length, BytesField data) {
+    const auto bytes = p.bytes(data).first(std::min<std::size_t>(p.get(length), kPacketCapacity));
+    if (packet.hex) {
+        packet.data = formatHex(bytes);
+    } else {
+        const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+        packet.data = gbkToDisplay(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
+    }
+}
+
+// Collection step by step; the first refusal ends it.
+class Collector {
+public:
+    Collector(DeviceParams& params, Language lang) : m_p(params), m_lang(lang) {}
+
+    void flag(U8Field field, bool ticked) { m_p.set(field, ticked ? 1 : 0); }
+    void combo(U8Field field, int index, int offset = 0) {
+        if (index >= 0) m_p.set(field, static_cast<std::uint8_t>(index + offset));
+    }
+    void number(U8Field field, const std::string& text) {
+        m_p.set(field, static_cast<std::uint8_t>(formNumber(text)));
+    }
+    void number(U16Field field, const std::string& text) {
+        m_p.set(field, static_cast<std::uint16_t>(formNumber(text)));
+    }
+    void number(U32Field field, const std::string& text) { m_p.set(field, formNumber(text)); }
+
+    // Refuses a text that does not fit (maxBytes, at most the field) or is not GBK.
+    bool text(TextField field, const std::string& typed, std::size_t maxBytes, FormLabel label) {
+        const auto gbk = gbkOrRefuse(typed, maxBytes, label);
+        return gbk && m_p.setText(field, *gbk);
+    }
+
+    bool packet(U8Field length, BytesField data, const PacketForm& packet, FormLabel label) {
+        std::vector<std::uint8_t> bytes;
+        if (packet.hex) {
+            auto parsed = parseHex(packet.data);
+            if (!parsed) {
+                // The previous data is kept and the collection goes on.
+                m_result.messages.emplace_back(kHexEntryMessage);
+                return true;
+            }
+            if (parsed->size() > kPacketCapacity)
+                return refuse(tooLongMessage(label, kPacketCapacity, m_lang));
+            bytes = std::move(*parsed);
+        } else {
+            auto gbk = gbkOrRefuse(packet.data, kPacketCapacity, label);
+            if (!gbk) return false;
+            bytes = std::move(*gbk);
+        }
+        m_p.set(length, static_cast<std::uint8_t>(bytes.size()));
+        m_p.setBytes(data, bytes);
+        return true;
+    }
+
+    bool refuse(std::string message) {
+        m_result.ok = false;
+        if (!message.empty()) m_result.messages.push_back(std::move(message));
+        return false;
+    }
+
+    CollectResult result() const { return m_result; }
+
+private:
+    std::optional<std::vector<std::uint8_t>> gbkOrRefuse(const std::string& typed,
+                                                         std::size_t maxBytes, FormLabel label) {
+        auto gbk = utf8ToGbk(typed);
+        if (!gbk) {
+            refuse(notGbkMessage(label, m_lang));
+            return std::nullopt;
+        }
+        if (gbk->size() > maxBytes) {
+            refuse(tooLongMessage(label, maxBytes, m_lang));
+            return std::nullopt;
+        }
+        return gbk;
+    }
+
+    DeviceParams& m_p;
+    Language m_lang;
+    CollectResult m_result;
+};
+
+bool collectServer(Collector& c, const ServerForm& s, U8Field enable, TextField host, U16Field port,
+                   U8Field protocol, U8Field connMode, U16Field timeout, FormLabel label) {
+    c.flag(enable, s.enable);
+    // The address may fill its 64 bytes: the reserved byte after it ends the text.
+    if (!c.text(host, s.host, host.size, label)) return false;
+    c.number(port, s.port);
+    c.combo(protocol, s.protocol);
+    c.combo(connMode, s.connMode);
+    c.number(timeout, s.timeout);
+    return true;
+}
+
+}  // namespace
+
+void showMainForm(const DeviceParams& p, MainForm& form) {
+    form.workMode = comboIndex(p.get(f::workMode), kWorkModeCount);
+    showServer(p, form.serverA, f::serverAEnable, f::serverAHost, f::serverAPort,
+               f::serverAProtocol, f::serverAConnMode, f::serverATimeout);
+    showServer(p, form.serverB, f::serverBEnable, f::serverBHost, f::serverBPort,
+               f::serverBProtocol, f::serverBConnMode, f::serverBTimeout);
+    form.httpEnable = p.get(f::httpEnable) == 1;
+    form.mqttEnable = p.get(f::mqttEnable) == 1;
+    form.heartbeatEnable = p.get(f::heartbeatEnable) == 1;
+    form.heartbeatInterval = std::to_string(p.get(f::heartbeatInterval));
+    showPacket(p, form.heartbeat, f::heartbeatLength, f::heartbeatData);
+    form.registerEnable = p.get(f::registerEnable) == 1;
+    form.registerMode = comboIndex(p.get(f::registerMode), kRegisterModeCount);
+    showPacket(p, form.registration, f::registerLength, f::registerData);
+    form.dtuBaud =
+        comboIndex(p.get(f::dtuBaudIndex) - 1, static_cast<int>(kDeviceBaudEntries.size()));
+    form.dtuParity =
+        comboIndex(p.get(f::dtuParityIndex) - 1, static_cast<int>(kParityEntries.size()));
+    form.dtuStopBits =
+        comboIndex(p.get(f::dtuStopBitsIndex) - 1, static_cast<int>(kStopBitsEntries.size()));
+    form.packTime = std::to_string(p.get(f::packTimeMs));
+    form.smsMode = comboIndex(p.get(f::smsMode), kSmsModeCount);
+    form.phoneNumbers = fieldText(p, f::smsPhoneNumbers);
+    form.serialSendEnable = p.get(f::serialSendEnable) == 1;
+    form.serialFilterEnable = p.get(f::serialFilterEnable) == 1;
+    form.relayEnable = p.get(f::relayEnable) == 1;
+    form.dataCacheEnable = p.get(f::dataCacheEnable) == 1;
+    form.modbusTcpToRtu = p.get(f::modbusTcpToRtu) == 1;
+    form.edgeMode = comboIndex(p.get(f::edgeMode), kEdgeModeCount);
+    form.tlsMode = comboIndex(p.get(f::tlsMode), static_cast<int>(kTlsModeEntries.size()));
+    form.apnEnable = p.get(f::apnEnable) == 1;
+    form.remoteConfigEnable = p.get(f::remoteConfigEnable) == 1;
+    form.userCodeEnable = p.get(f::userCodeEnable) == 1;
+    form.configLock = p.get(f::configLockFlag) == kConfigLockOn;
+    form.noDataRebootMinutes = std::to_string(p.get(f::noDataRebootMinutes));
+    form.cellLocation = p.get(f::cellLocationEnable) != kCellLocationOff;
+}
+
+CollectResult collectMainForm(const MainForm& form, DeviceParams& p, Language lang) {
+    Collector c(p, lang);
+    c.combo(f::dtuBaudIndex, form.dtuBaud, 1);
+    c.combo(f::dtuParityIndex, form.dtuParity, 1);
+    c.combo(f::dtuStopBitsIndex, form.dtuStopBits, 1);
+    p.set(f::dtuDataBits, 8);
+    c.combo(f::workMode, form.workMode);
+    c.number(f::packTimeMs, form.packTime);
+    if (!collectServer(c, form.serverA, f::serverAEnable, f::serverAHost, f::serverAPort,
+                       f::serverAProtocol, f::serverAConnMode, f::serverATimeout,
+                       {"服务器A地址", "Server A address"}) ||
+        !collectServer(c, form.serverB, f::serverBEnable, f::serverBHost, f::serverBPort,
+                       f::serverBProtocol, f::serverBConnMode, f::serverBTimeout,
+                       {"服务器B地址", "Server B address"}))
+        return c.result();
+    c.combo(f::smsMode, form.smsMode);
+    c.flag(f::heartbeatEnable, form.heartbeatEnable);
+    c.number(f::heartbeatInterval, form.heartbeatInterval);
+    if (!c.packet(f::heartbeatLength, f::heartbeatData, form.heartbeat,
+                  {"心跳包数据", "Heartbeat data"}))
+        return c.result();
+    c.flag(f::registerEnable, form.registerEnable);
+    c.combo(f::registerMode, form.registerMode);
+    if (!c.packet(f::registerLength, f::registerData, form.registration,
+                  {"注册包数据", "Registration data"}))
+        return c.result();
+    {
+        // The length is checked before anything is stored, in the device's own words.
+        const auto phones = utf8ToGbk(form.phoneNumbers);
+        if (phones && phones->size() > kPhoneNumbersLimit) {
+            c.refuse(std::string(kPhoneNumbersMessage));
+            return c.result();
+        }
+        if (!c.text(f::smsPhoneNumbers, form.phoneNumbers, kPhoneNumbersLimit,
+                    {"手机号码", "Phone numbers"}))
+            return c.result();
+    }
+    c.flag(f::serialSendEnable, form.serialSendEnable);
+    c.flag(f::serialFilterEnable, form.serialFilterEnable);
+    c.flag(f::mqttEnable, form.mqttEnable);
+    c.flag(f::userCodeEnable, form.userCodeEnable);
+    c.combo(f::edgeMode, form.edgeMode);
+    c.flag(f::relayEnable, form.relayEnable);
+    c.number(f::noDataRebootMinutes, form.noDataRebootMinutes);
+    c.flag(f::httpEnable, form.httpEnable);
+    c.flag(f::dataCacheEnable, form.dataCacheEnable);
+    c.flag(f::modbusTcpToRtu, form.modbusTcpToRtu);
+    c.flag(f::apnEnable, form.apnEnable);
+    c.flag(f::remoteConfigEnable, form.remoteConfigEnable);
+    p.set(f::cellLocationEnable, form.cellLocation ? 1 : kCellLocationOff);
+    c.combo(f::tlsMode, form.tlsMode);
+    p.set(f::configLockFlag, form.configLock ? kConfigLockOn : 0);
+    return c.result();
+}
+
+MainEnabling mainEnabling(const MainForm& form, std::uint8_t deviceKind) {
+    MainEnabling e;
+    if (form.workMode == 1) {
+        // SMS transparent: the network side is off; only the SMS mode and numbers count.
+        e.smsMode = true;
+    } else {
+        e.linkBoxes = true;
+        e.serverAFields = form.serverA.enable;
+        e.serverBFields = form.serverB.enable;
+        e.heartbeatFields = form.heartbeatEnable;
+        e.registerFields = form.registerEnable;
+        e.httpLink = form.httpEnable;
+        e.mqttLink = form.mqttEnable;
+    }
+    e.relay = deviceKind == 1;
+    e.rtuButton = deviceKind != 1;
+    e.edgeLink = form.edgeMode != 0;
+    return e;
+}
+
+}  // namespace dtu
