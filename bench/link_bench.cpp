@@ -22,7 +22,7 @@ struct Measure {
 };
 
 // One management command, from the first byte written to its answer handled.
-bool runCommand(Session& session, PendingCommand which, bool (CommandFlow::*start)()) {
+bool runCommand(Session& session, PendingCommand which, bool (*start)(CommandFlow&)) {
     QEventLoop loop;
     bool answered = false;
     auto c = QObject::connect(&session, &Session::commandDone, [&](PendingCommand cmd, bool ok) {
@@ -31,13 +31,13 @@ bool runCommand(Session& session, PendingCommand which, bool (CommandFlow::*star
         loop.quit();
     });
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if ((session.flow().*start)()) loop.exec();
+    if (start(session.flow())) loop.exec();
     QObject::disconnect(c);
     return answered;
 }
 
 void measure(Session& session, const sim::PtyServer& device, PendingCommand which,
-             bool (CommandFlow::*start)(), int runs, Measure& m) {
+             bool (*start)(CommandFlow&), int runs, Measure& m) {
     for (int i = 0; i < runs; ++i) {
         const auto before = device.counters();
         QElapsedTimer t;
@@ -103,11 +103,15 @@ int main(int argc, char** argv) {
         Measure read, save;
         // The first read makes the parameters known, so that saving is allowed; then the device
         // is given a configuration of working size, so that reads carry it back.
-        runCommand(session, PendingCommand::Read, &CommandFlow::read);
+        runCommand(session, PendingCommand::Read, [](CommandFlow& f) { return f.read(); });
         configure(session.params());
-        runCommand(session, PendingCommand::Save, &CommandFlow::save);
-        measure(session, *device, PendingCommand::Read, &CommandFlow::read, runs, read);
-        measure(session, *device, PendingCommand::Save, &CommandFlow::save, runs, save);
+        runCommand(session, PendingCommand::Save, [](CommandFlow& f) { return f.save(); });
+        measure(
+            session, *device, PendingCommand::Read, [](CommandFlow& f) { return f.read(); }, runs,
+            read);
+        measure(
+            session, *device, PendingCommand::Save, [](CommandFlow& f) { return f.save(); }, runs,
+            save);
         report("read", baud, read);
         report("save", baud, save);
         allOk = allOk && read.ok && save.ok;

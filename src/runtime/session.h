@@ -32,6 +32,8 @@ public:
     CommandFlow& flow() { return m_flow; }
     const ReceiveLog& receiveLog() const { return m_log; }
     void clearLog() { m_log.clear(); }
+    // A line of the window's own for the receive box (it ends in "\r\n" where it should).
+    void appendLine(const QString& text) { appendLog(text.toStdString()); }
 
     // Opens the port; baud 0 means "AUTO": the line starts at 115200 and the probe runs. A
     // failure is reported in the receive box ("Open:Failed") and by the result.

@@ -69,7 +69,8 @@ inline DeviceParams randomBoundRecord(std::mt19937& rng, bool binaryPackets) {
           f::serialFilterEnable, f::relayEnable, f::dataCacheEnable, f::modbusTcpToRtu,
           f::apnEnable, f::remoteConfigEnable, f::userCodeEnable})
         p.set(field, static_cast<std::uint8_t>(pick(0, 1)));
-    p.set(f::heartbeatInterval, pick(0, 0xFFFFFFFFu));
+    // The link carries the low 16 bits of the two interval fields.
+    p.set(f::heartbeatInterval, pick(0, 0xFFFF));
     packet(f::heartbeatLength, f::heartbeatData);
     packet(f::registerLength, f::registerData);
     p.set(f::registerMode, static_cast<std::uint8_t>(pick(0, 2)));
@@ -78,7 +79,7 @@ inline DeviceParams randomBoundRecord(std::mt19937& rng, bool binaryPackets) {
     p.set(f::edgeMode, static_cast<std::uint8_t>(pick(0, 2)));
     p.set(f::tlsMode, static_cast<std::uint8_t>(pick(0, 2)));
     p.set(f::configLockFlag, pick(0, 1) ? 0x78 : 0);
-    p.set(f::noDataRebootMinutes, pick(0, 0xFFFFFFFFu));
+    p.set(f::noDataRebootMinutes, pick(0, 0xFFFF));
     p.set(f::cellLocationEnable, pick(0, 1) ? 0x55 : 1);
     return p;
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+#include "link/frame.h"
+
+class QLineEdit;
+
+namespace dtu {
+
+// The small password dialog of the device lock: edits either the password presented to a
+// locked device or the lock the device is to carry. Its texts are Chinese in both languages.
+class LockDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit LockDialog(const LockPassword& current, QWidget* parent = nullptr);
+
+    // The accepted password (valid once the dialog has ended with OK).
+    LockPassword password() const { return m_password; }
+
+    // The text shown for a stored password: up to its first zero byte.
+    static QString passwordText(const LockPassword& password);
+
+    void accept() override;
+
+private:
+    QLineEdit* m_edit;
+    LockPassword m_password{};
+};
+
+}  // namespace dtu

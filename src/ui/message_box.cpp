@@ -1,0 +1,14 @@
+#include "message_box.h"
+
+#include <QMessageBox>
+
+namespace dtu {
+
+void showMessage(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->open();
+}
+
+}  // namespace dtu

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace dtu {
+
+// A plain message box (text and one OK button) that does not block: the event loop, and with
+// it the serial line, keeps running while it is shown.
+void showMessage(QWidget* parent, const QString& text);
+
+}  // namespace dtu
