@@ -167,7 +167,6 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     m_session.params().clear();
     setWindowTitle(m_lang == Language::English ? QStringLiteral("4G DTU&RTU Config   V169")
                                                : QStringLiteral("4G DTU&RTU 配置软件  V169"));
-    refreshStatus();
     applyEnabling();
 }
 
@@ -240,7 +239,7 @@ QWidget* MainWindow::buildPortRow() {
     m_lockBox = newBox("lockBox", QStringLiteral("设备锁"));
     connect(m_lockBox, &QCheckBox::toggled, this,
             [this](bool on) { m_session.setLockEnabled(on); });
-    m_accessPasswordLink = newLink("accessPasswordLink");
+    m_accessPasswordLink = newLink("accessPasswordLink", QStringLiteral("设置"));
     connect(m_accessPasswordLink, &ClickLabel::clicked, this, &MainWindow::editAccessPassword);
     row->addWidget(m_lockBox);
     row->addWidget(m_accessPasswordLink);
@@ -279,6 +278,8 @@ QWidget* MainWindow::buildParameters() {
         grid->addWidget(s.protocolLabel, r, 4);
         grid->addWidget(s.protocol, r, 5);
         grid->addWidget(s.linkState, r, 6);
+        grid->addWidget(s.connMode, r, 7);  // never shown: they carry their fields through
+        grid->addWidget(s.timeout, r, 8);
         connect(s.enable, &QCheckBox::toggled, this, &MainWindow::applyEnabling);
     };
     serverRow(m_serverA, "serverA", 1);
@@ -417,7 +418,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_certLink = newLink("certLink", QStringLiteral("证书"));
     m_certChecksums = newValue("certChecksums");
     m_configLockBox = newBox("configLock", QStringLiteral("设备锁"));
-    m_configLockLink = newLink("configLockLink");
+    m_configLockLink = newLink("configLockLink", QStringLiteral("设置"));
     connect(m_configLockLink, &ClickLabel::clicked, this, &MainWindow::editConfigLockPassword);
     m_rebootLabel = new QLabel;
     m_noDataReboot = newEdit("noDataRebootMinutes", 60);
@@ -629,7 +630,7 @@ void MainWindow::setLanguage(Language lang) {
     fillLanguageCombos();
     m_session.clearLog();
     m_receiveBox->clear();
-    refreshStatus();
+    if (m_statusShown) refreshStatus();  // the status texts that have a language follow it
     applyEnabling();
 }
 
@@ -644,8 +645,6 @@ void MainWindow::retranslate() {
     for (std::size_t i = 0; i < m_portLabels.size(); ++i)
         m_portLabels[i]->setText(text(kTextSerial + static_cast<int>(i)));
     m_openButton->setText(text(m_session.isOpen() ? kTextClose : kTextOpen));
-    m_accessPasswordLink->setText(text(kTextSet));
-    m_configLockLink->setText(text(kTextSet));
     m_workModeLabel->setText(text(kTextWorkMode));
     m_serverA.enable->setText(text(kTextServer) + QStringLiteral("A"));
     m_serverB.enable->setText(text(kTextServer) + QStringLiteral("B"));
@@ -796,6 +795,7 @@ void MainWindow::redisplay() {
 }
 
 void MainWindow::refreshStatus() {
+    m_statusShown = true;
     const StatusReport s = buildStatusReport(m_session.params(), m_session.live(), m_lang);
     m_model->setText(qs(s.model));
     m_version->setText(qs(s.version));

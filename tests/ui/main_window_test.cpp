@@ -409,6 +409,7 @@ TEST_F(Window, StartsAsRememberedAndReportsAFailedOpen) {
     EXPECT_EQ(find<QComboBox>("workMode")->currentIndex(), -1);
     EXPECT_EQ(find<QComboBox>("registerMode")->currentIndex(), 0);
     EXPECT_EQ(find<QComboBox>("tlsMode")->currentIndex(), 0);
+    EXPECT_TRUE(find<QLabel>("operatorName")->text().isEmpty()) << "no status before a read";
 
     window->choosePort(QStringLiteral("/dev/no-such-port"), 4);
     click(find<QPushButton>("openButton"));
