@@ -1,0 +1,139 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "params/device_params.h"
+#include "text/language.h"
+
+namespace dtu {
+
+// The certificates travel as one blob: the CA file, 00 3B, the client certificate, 00 3B, the
+// client key. Each file gives at most its first 4096 bytes; the device keeps 8192 bytes.
+inline constexpr std::size_t kCertFileReadMax = 4096;
+inline constexpr std::size_t kCertFileImportMax = 4000;
+inline constexpr std::size_t kCertBlobCapacity = 8192;
+inline constexpr std::size_t kCertChunkSize = 512;
+inline constexpr std::size_t kCertChunkFrameSize = 524;
+inline constexpr std::size_t kCertPathMax = 256;  // bytes of a stored path, terminator included
+inline constexpr std::array<std::uint8_t, 2> kCertSeparator{0x00, 0x3B};
+
+enum class CertTimer : std::uint8_t {
+    Tick = 1,             // sends the next chunk once the previous one was acknowledged
+    AckTimeout = 2,       // a chunk not acknowledged in time
+    ChecksumPoll = 3,     // looks for the checksums the device reported
+    ChecksumTimeout = 4,  // no checksums in time
+};
+
+inline constexpr int kCertTickMs = 50;
+inline constexpr int kCertAckTimeoutMs = 2000;
+inline constexpr int kCertChecksumPollMs = 100;
+inline constexpr int kCertChecksumTimeoutMs = 2000;
+
+// Texts of the certificate transfer; they exist in one form only.
+namespace certText {
+inline constexpr std::string_view kCaRequired = "CA文件是必需的，请导入！！！";
+inline constexpr std::string_view kFileHuge = "file is huge!!!";
+inline constexpr std::string_view kOpenFailed = "open failed";
+inline constexpr std::string_view kSaved = "保存成功";
+inline constexpr std::string_view kSaveTimedOut = "保存超时";
+inline constexpr std::string_view kReadOk = "读取成功";
+inline constexpr std::string_view kReadTimedOut = "读取超时";
+}  // namespace certText
+
+// The checksum shown beside a certificate file: the sum of its first 4096 bytes, modulo 65536.
+std::uint16_t fileChecksum16(std::span<const std::uint8_t> bytes);
+
+// Whether a file of this size may be imported; the refusal text otherwise.
+std::optional<std::string> certImportRefusal(std::uint64_t fileSize);
+
+// Whether a path fits the room the settings keep for it; the refusal text otherwise.
+std::optional<std::string> certPathRefusal(std::string_view path, Language lang);
+
+enum class CertBlobError {
+    None,
+    NoCa,      // the CA file is missing or empty
+    TooLarge,  // the files need more than kCertBlobCapacity bytes
+};
+
+struct CertBlob {
+    CertBlobError error = CertBlobError::None;
+    std::vector<std::uint8_t> bytes;  // the blob, without the zero bytes that follow it
+    std::size_t needed = 0;           // with TooLarge: the length the blob would have
+};
+
+// The blob from the three files' contents; an absent file is nullopt. A blob that would not fit
+// the device is refused whole, never cut.
+CertBlob buildCertBlob(std::optional<std::span<const std::uint8_t>> ca,
+                       std::optional<std::span<const std::uint8_t>> clientCert,
+                       std::optional<std::span<const std::uint8_t>> clientKey);
+
+// Why a blob was refused, for the user; empty when it was not.
+std::string certBlobErrorText(const CertBlob& blob, Language lang);
+
+// The chunk at offset: 88 3A, 0x84 (0x04 for the last chunk), 02 05, item BB of 514 bytes
+// (offset, big-endian 16 bits, then 512 blob bytes, zeros past the blob's end), 45 2E.
+std::array<std::uint8_t, kCertChunkFrameSize> certChunkFrame(std::span<const std::uint8_t> blob,
+                                                             std::size_t offset);
+std::size_t certChunkCount(std::size_t blobLength);
+
+struct CertResult {
+    bool ok = false;
+    std::string text;
+    bool checksumRead = false;                 // the result of a checksum read rather than a save
+    std::array<std::uint16_t, 3> checksums{};  // with a successful checksum read
+};
+
+class CertEffects {
+public:
+    virtual ~CertEffects() = default;
+    virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
+    // A timer fires every ms until stopped; starting a running timer restarts it.
+    virtual void startTimer(CertTimer timer, int ms) = 0;
+    virtual void stopTimer(CertTimer timer) = 0;
+    virtual void progress(std::uint32_t done, std::uint32_t total) = 0;
+    virtual void statusText(const std::string& text) = 0;
+    virtual void finished(const CertResult& result) = 0;
+};
+
+// Writes the blob in acknowledged chunks, one outstanding at a time, and reads back the
+// device's checksums. Acknowledgements and checksums are not seen here directly: the answer
+// handling of the link stores them in the record (certChunkAcked, certChecksums), and the
+// timers look there.
+class CertTransfer {
+public:
+    enum class State { Idle, Saving, ReadingChecksums };
+
+    CertTransfer(CertEffects& effects, DeviceParams& params) : m_fx(effects), m_params(params) {}
+
+    // Sends a blob from buildCertBlob; false (nothing sent) while busy or for an empty blob.
+    bool save(std::vector<std::uint8_t> blob);
+    // Asks the device for its checksums; false while busy.
+    bool readChecksums();
+    void onTimer(CertTimer timer);
+    // Ends a running transfer from outside (the window closed, the port failed).
+    void abort(const std::string& text);
+
+    State state() const { return m_state; }
+    bool busy() const { return m_state != State::Idle; }
+    std::size_t sendOffset() const { return m_sendOffset; }
+
+private:
+    void onTick();
+    void finish(bool ok, std::string text, bool checksums = false);
+    void stopAll();
+
+    CertEffects& m_fx;
+    DeviceParams& m_params;
+    State m_state = State::Idle;
+    std::vector<std::uint8_t> m_blob;
+    std::size_t m_sendOffset = 0;
+};
+
+}  // namespace dtu

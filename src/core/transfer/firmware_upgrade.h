@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/frame.h"
+#include "transfer/firmware_image.h"
+
+namespace dtu {
+
+enum class FirmwareTimer : std::uint8_t {
+    Answer = 1,       // no answer in time: repeat the last frame
+    SwitchPause = 2,  // the device changes its line rate after accepting the upgrade
+};
+
+inline constexpr int kFirmwareLineBaud = 230400;
+inline constexpr int kFirmwareSetupTimeoutMs = 2000;  // start and size
+inline constexpr int kFirmwareBlockTimeoutMs = 3000;
+inline constexpr int kFirmwareSwitchPauseMs = 800;
+inline constexpr int kFirmwareMaxRepeats = 4;  // repetitions of one frame before giving up
+
+// Status texts of the upgrade; they exist in one form only.
+namespace firmwareText {
+inline constexpr std::string_view kSucceeded = "升级成功";
+inline constexpr std::string_view kFailed = "升级失败";
+inline constexpr std::string_view kBadNumber = "升级失败 bad number";
+}  // namespace firmwareText
+
+struct FirmwareResult {
+    bool ok = false;
+    std::string text;  // the final status text
+    bool factoryResetAsked = false;
+    bool factoryResetDone = false;  // the device reported that it restored its factory settings
+};
+
+// Everything the upgrade asks of the world around it.
+class FirmwareEffects {
+public:
+    virtual ~FirmwareEffects() = default;
+    virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
+    // A timer fires every ms until stopped; starting a running timer restarts it.
+    virtual void startTimer(FirmwareTimer timer, int ms) = 0;
+    virtual void stopTimer(FirmwareTimer timer) = 0;
+    virtual void configureLine(int baud) = 0;  // 8 data bits, no parity, one stop bit
+    virtual void progress(std::uint32_t done, std::uint32_t total) = 0;
+    virtual void statusText(const std::string& text) = 0;
+    virtual void finished(const FirmwareResult& result) = 0;
+};
+
+// Sends a firmware image stop-and-wait: start, size, then the blocks one by one, each frame
+// repeated by a timer until the device answers it. The device takes the transfer at 230400
+// baud; the line goes back to its own rate when the upgrade ends, however it ends.
+class FirmwareUpgrade {
+public:
+    enum class State {
+        Idle,
+        Starting,   // start request out
+        Switching,  // the device accepted; waiting for both sides to change the line rate
+        Sizing,     // size request out
+        Sending,    // blocks out
+    };
+
+    struct Options {
+        bool factoryReset = false;  // the device restores its factory settings afterwards
+        Lock lock;                  // device-lock suffix on every frame
+        int restoreBaud = 0;        // the line's rate to return to; 0 leaves the line alone
+    };
+
+    explicit FirmwareUpgrade(FirmwareEffects& effects) : m_fx(effects) {}
+
+    // Starts the upgrade; false (and nothing sent) while one is running.
+    bool start(FirmwareImage image, const Options& options);
+    // Every burst from the line while the upgrade runs.
+    void onBurst(std::span<const std::uint8_t> burst);
+    void onTimer(FirmwareTimer timer);
+    // Ends a running upgrade from outside (the window closed, the port failed). The line is
+    // put back only when lineUsable.
+    void abort(const std::string& text, bool lineUsable);
+
+    bool running() const { return m_state != State::Idle; }
+    State state() const { return m_state; }
+    std::uint32_t blockIndex() const { return m_blockIndex; }
+    std::uint32_t blockCount() const { return m_image.blockCount(); }
+    int retryCount() const { return m_retryCount; }
+
+private:
+    void send(std::vector<std::uint8_t> frame, int timeoutMs);
+    void sendSize();
+    void sendBlock();
+    void onAnswer(std::span<const std::uint8_t> frame);
+    void finish(bool ok, std::string text, bool factoryResetDone = false, bool lineUsable = true);
+    void showCount();
+
+    FirmwareEffects& m_fx;
+    FirmwareImage m_image;
+    Options m_options;
+    State m_state = State::Idle;
+    bool m_lineSwitched = false;
+    std::uint32_t m_blockIndex = 0;
+    std::vector<std::uint8_t> m_lastFrame;
+    int m_retryCount = 0;
+};
+
+}  // namespace dtu
