@@ -15,6 +15,7 @@
 #include "session.h"
 #include "status/status_report.h"
 #include "text/json.h"
+#include "transfer_commands.h"
 #ifdef DTUCONF_HAVE_SIM
 #include "pty_server.h"
 #endif
@@ -54,6 +55,13 @@ const CommandInfo kCommands[] = {
     {"status", {}, {}, 0, 0, "status"},
     {"diag", {}, {}, 0, 0, "diag"},
     {"text", {}, {}, 0, 0, "text"},
+    {"flash", {}, {"--factory-reset"}, 1, 1, "flash FILE.bin [--factory-reset]"},
+    {"certs",
+     {"--ca", "--cert", "--key"},
+     {"--checksums"},
+     0,
+     0,
+     "certs [--ca F] [--cert F] [--key F] [--checksums]"},
 };
 
 const CommandInfo* findCommand(const std::string& name) {
@@ -364,6 +372,11 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (name == "save") {
         if (int rc = loadParams(args->positional()[0], fileParams); rc != kExitOk) return rc;
     }
+    TransferJob transfer;
+    if (isTransferCommand(name)) {
+        if (int rc = prepareTransfer(name, *args, options->lang, transfer); rc != kExitOk)
+            return rc;
+    }
 
     int argc = 1;
     char arg0[] = "dtuconf";
@@ -376,6 +389,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     Session& s = run.session();
     if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
 
+    if (isTransferCommand(name)) return runTransfer(transfer, s);
     CommandFlow& flow = s.flow();
     auto readAll = [&] { return run.command(PendingCommand::Read, [&] { return flow.read(); }); };
 

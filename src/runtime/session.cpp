@@ -78,8 +78,12 @@ void Session::setFirmwareReceiver(BurstReceiver receiver) {
 }
 
 void Session::setLineBaud(int baud) {
+    setLineBaud(baud, m_parityIndex, m_stopIndex);
+}
+
+void Session::setLineBaud(int baud, int parityIndex, int stopIndex) {
     QString warning;
-    m_port.configure(baud, m_parityIndex, m_stopIndex, &warning);
+    m_port.configure(baud, parityIndex, stopIndex, &warning);
     if (!warning.isEmpty()) emit lineWarning(warning);
     m_lineBaud = baud;
     m_gatherer.setLineBaud(baud);

@@ -56,8 +56,11 @@ public:
     // While set, every burst goes to this receiver instead of the answer handling.
     using BurstReceiver = std::function<void(std::span<const std::uint8_t>)>;
     void setFirmwareReceiver(BurstReceiver receiver);
-    // Reconfigures the open line (a transfer that changes the rate, the probe).
+    // Reconfigures the open line (a transfer that changes the rate, the probe) with the parity
+    // and stop bits it was opened with, or with others for this change only (a firmware
+    // transfer runs at 8N1).
     void setLineBaud(int baud);
+    void setLineBaud(int baud, int parityIndex, int stopIndex);
 
     // Where the production record goes; nothing is written while the folder does not exist.
     void setFactoryRecordDir(const QString& dir) { m_factoryDir = dir; }

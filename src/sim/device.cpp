@@ -4,6 +4,7 @@
 #include <array>
 
 #include "params/item_codec.h"
+#include "transfer/firmware_upgrade.h"
 
 namespace dtu::sim {
 
@@ -169,9 +170,14 @@ bool Device::locked() const {
     return m_image.get(f::configLockFlag) == kLockedFlag;
 }
 
+int Device::lineBaud() const {
+    return m_firmware.active() ? kFirmwareLineBaud : m_baud;
+}
+
 Device::Time Device::suffixWindow() const {
     // Nine bytes of 10 bits each at the device's rate, rounded up, and some slack.
-    const auto wire = Time((9 * 10 * 1000 + m_baud - 1) / m_baud);
+    const int baud = lineBaud();
+    const auto wire = Time((9 * 10 * 1000 + baud - 1) / baud);
     return wire + kSuffixGrace;
 }
 
@@ -188,6 +194,7 @@ std::vector<Device::Answer> Device::receive(std::span<const std::uint8_t> bytes,
 
 std::vector<Device::Answer> Device::advance(Time now) {
     std::vector<Answer> out;
+    m_firmware.advance(now);
     process(now, out);
     if (!m_awaitingSuffix && !m_rx.empty() && now - m_lastByte >= kStaleRequest) {
         // The rest of this request is not coming: look for the next head after its start.
@@ -199,9 +206,13 @@ std::vector<Device::Answer> Device::advance(Time now) {
 }
 
 std::optional<Device::Time> Device::nextDeadline() const {
-    if (m_awaitingSuffix) return m_awaitingSuffix->deadline;
-    if (!m_rx.empty()) return m_lastByte + kStaleRequest;
-    return std::nullopt;
+    std::optional<Time> due;
+    if (m_awaitingSuffix)
+        due = m_awaitingSuffix->deadline;
+    else if (!m_rx.empty())
+        due = m_lastByte + kStaleRequest;
+    if (const auto fw = m_firmware.deadline()) due = due ? std::min(*due, *fw) : *fw;
+    return due;
 }
 
 void Device::process(Time now, std::vector<Answer>& out) {
@@ -316,7 +327,7 @@ void Device::execute(std::span<const std::uint8_t> frame, Time now, std::vector<
             powerUp(now);
             break;
         case CMD_FIRMWARE:
-            // Firmware upgrade: not carried by this device model; the tool times out.
+            firmwareRequest(frame, now, out);
             break;
         default:
             // Unknown commands get no answer.
@@ -327,8 +338,14 @@ void Device::execute(std::span<const std::uint8_t> frame, Time now, std::vector<
 std::optional<Device::Answer> Device::write(std::span<const std::uint8_t> payload) {
     if (payload.size() < 3) return std::nullopt;
     const std::uint8_t first = payload[0];
-    // Certificate chunks (TAG_CERT_CHUNK) and anything else unknown go unanswered: the tool
-    // must not take a transfer as stored when it was not.
+    if (first == TAG_CERT_CHUNK) {
+        std::optional<Answer> answer;
+        forEachItem(payload, [&](std::uint8_t tag, std::span<const std::uint8_t> value) {
+            if (!answer && tag == TAG_CERT_CHUNK) answer = certChunk(value, true);
+        });
+        return answer;
+    }
+    // Anything else unknown goes unanswered: the tool must not take it as stored.
     if (!isSaveItem(first) && first != TAG_COUNTERS) return std::nullopt;
     forEachItem(payload, [&](std::uint8_t tag, std::span<const std::uint8_t> value) {
         if (tag == TAG_COUNTERS)
@@ -353,8 +370,9 @@ std::optional<Device::Answer> Device::writeMore(std::span<const std::uint8_t> pa
             // 0 open, 1 close, anything else leaves the relay as it is. Not answered.
             for (std::size_t i = 0; i < value.size() && i < m_run.relays.size(); ++i)
                 if (value[i] <= 1) m_run.relays[i] = value[i];
+        } else if (tag == TAG_CERT_CHUNK) {
+            answer = certChunk(value, false);
         }
-        // Certificate chunks: not carried by this device model.
     });
     return answer;
 }
@@ -402,9 +420,30 @@ void Device::refreshStatus(Time now) {
 
 void Device::powerUp(Time now) {
     m_bootTime = now;
+    if (m_installedVersion) m_image.setText(f::firmwareVersion, *m_installedVersion);
     const std::uint8_t powerOn = m_image.get(f::rtuPowerOnRelays);
     for (std::size_t i = 0; i < m_run.relays.size(); ++i) m_run.relays[i] = (powerOn >> i) & 1;
     refreshStatus(now);
+}
+
+void Device::firmwareRequest(std::span<const std::uint8_t> frame, Time now,
+                             std::vector<Answer>& out) {
+    const FirmwareReceiver::Outcome o = m_firmware.onFrame(frame, now);
+    if (o.answer) out.push_back(*o.answer);
+    if (!o.completed) return;
+    // The new image runs after a restart, with the factory's settings when asked for.
+    m_installedVersion = installedVersion(m_firmware.lastImageType(), m_firmware.lastImage());
+    if (o.factoryReset) m_image = factoryImage(m_kind);
+    powerUp(now);
+}
+
+std::optional<Device::Answer> Device::certChunk(std::span<const std::uint8_t> value, bool last) {
+    auto ack = m_certs.onChunk(value, last);
+    if (ack && last && m_certs.committed()) {
+        const auto sums = m_certs.checksums();
+        for (std::uint32_t i = 0; i < 3; ++i) m_image.set(f::certChecksums[i], sums[i]);
+    }
+    return ack;
 }
 
 }  // namespace dtu::sim

@@ -10,6 +10,7 @@
 #include "answers.h"
 #include "link/frame.h"
 #include "params/device_params.h"
+#include "transfer_receiver.h"
 
 namespace dtu::sim {
 
@@ -51,6 +52,10 @@ public:
     bool locked() const;
 
     const DeviceParams& image() const { return m_image; }
+    // The line rate the device listens and answers at: its own, or the firmware transfer's.
+    int lineBaud() const;
+    const FirmwareReceiver& firmware() const { return m_firmware; }
+    const CertStore& certificates() const { return m_certs; }
     const RunState& runState() const { return m_run; }
     DeviceKind kind() const { return m_kind; }
 
@@ -81,6 +86,12 @@ private:
     Time m_lastByte{0};
     std::optional<Pending> m_awaitingSuffix;  // a locked request waiting for its password
     std::optional<Time> m_strayUntil;         // an unneeded suffix may still follow
+
+    FirmwareReceiver m_firmware;
+    CertStore m_certs;
+    std::optional<std::string> m_installedVersion;  // set by a completed upgrade
+    void firmwareRequest(std::span<const std::uint8_t> frame, Time now, std::vector<Answer>& out);
+    std::optional<Answer> certChunk(std::span<const std::uint8_t> value, bool last);
 };
 
 }  // namespace dtu::sim

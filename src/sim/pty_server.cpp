@@ -175,13 +175,20 @@ DeviceParams PtyServer::image() const {
 
 void PtyServer::run() {
     const Clock::time_point start = Clock::now();
-    const int baud = m_options.baud;
+    // The device changes its rate for a firmware transfer and back.
+    int baud = 0;
     const bool paced = m_options.lineRate;
-    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / baud);
+    std::chrono::nanoseconds byteTime{};
+    std::size_t pacedChunk = 1;
+    auto setBaud = [&](int b) {
+        baud = b;
+        byteTime = std::chrono::nanoseconds(10'000'000'000LL / baud);
+        pacedChunk = std::max<std::size_t>(1, static_cast<std::size_t>(kPacedChunk / byteTime));
+    };
+    setBaud(m_options.baud);
+    int deviceBaud = baud;  // what the device runs at once its answers are out
     // Wire time of n bytes.
     auto wire = [&](auto n) { return byteTime * static_cast<std::int64_t>(n); };
-    const std::size_t pacedChunk =
-        std::max<std::size_t>(1, static_cast<std::size_t>(kPacedChunk / byteTime));
 
     std::deque<Incoming> incoming;
     std::deque<Outgoing> outgoing;
@@ -229,6 +236,7 @@ void PtyServer::run() {
         {
             std::lock_guard lock(m_deviceMutex);
             answers = m_device.receive(bytes, modelTime(at));
+            deviceBaud = m_device.lineBaud();
         }
         schedule(std::move(answers), at);
     };
@@ -296,10 +304,16 @@ void PtyServer::run() {
                 std::lock_guard lock(m_deviceMutex);
                 const auto due = m_device.nextDeadline();
                 if (due && *due <= modelTime(now)) answers = m_device.advance(modelTime(now));
+                deviceBaud = m_device.lineBaud();
             }
             schedule(std::move(answers), now);
         }
         if (!hangUpAt && !writeBlocked && !flush(now)) hangUpAt = now;
+        // A new rate applies once the answers given at the old one have crossed the line.
+        if (outgoing.empty() && deviceBaud != baud) {
+            setBaud(deviceBaud);
+            sendNext = std::max(sendNext, now);
+        }
         if (hangUpAt) {
             // Closing the master discards what the tool has not read yet; wait for it.
             int unread = 0;

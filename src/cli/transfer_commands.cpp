@@ -1,0 +1,260 @@
+#include "transfer_commands.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+
+#include "cert_upload.h"
+#include "common.h"
+#include "firmware_upgrade.h"
+#include "session.h"
+#include "transfer/cert_transfer.h"
+
+namespace dtu::cli {
+
+namespace {
+
+// A transfer that reports nothing for this long is stopped; the flows' own time-outs are far
+// shorter, so this only guards against the unforeseen. A long upgrade is not cut short by it.
+constexpr int kSilenceLimitMs = 60000;
+constexpr int kBarWidth = 30;
+
+bool english(Language lang) {
+    return lang == Language::English;
+}
+
+bool stdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
+}
+
+// Blocks or chunks done, with throughput: a bar on a terminal, a line per tenth otherwise.
+class ProgressPrinter {
+public:
+    ProgressPrinter(const char* unit, std::size_t unitBytes, const Session& session)
+        : m_unit(unit),
+          m_unitBytes(unitBytes),
+          m_session(session),
+          m_terminal(stdoutIsTerminal()) {}
+
+    void update(quint32 done, quint32 total) {
+        if (total == 0) return;
+        if (done > 0 && !m_clock.isValid()) {
+            m_clock.start();
+            m_firstDone = done;
+        }
+        const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
+        const double rate =
+            seconds > 0.05 ? double(done - m_firstDone) * double(m_unitBytes) / seconds : 0;
+        const int baud = m_session.lineBaud();
+        const double ofLine = baud > 0 ? rate * 10.0 * 100.0 / baud : 0;
+        char numbers[96];
+        const char* format = english(m_session.language())
+                                 ? "%u/%u %s  %.0f B/s  %.0f%% of line rate"
+                                 : "%u/%u %s  %.0f B/s  线路速率的 %.0f%%";
+        std::snprintf(numbers, sizeof numbers, format, static_cast<unsigned>(done),
+                      static_cast<unsigned>(total), m_unit, rate, ofLine);
+        if (m_terminal) {
+            const int filled = static_cast<int>(kBarWidth * std::min(done, total) / total);
+            std::cout << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, '-')
+                      << "] " << numbers << "   " << std::flush;
+            m_open = true;
+        } else {
+            const unsigned tenth = 10u * done / total;
+            if (tenth == m_lastTenth) return;
+            m_lastTenth = tenth;
+            std::cout << numbers << "\n" << std::flush;
+        }
+    }
+    // Ends the bar's line before other output.
+    void close() {
+        if (m_open) std::cout << "\n" << std::flush;
+        m_open = false;
+    }
+
+private:
+    const char* m_unit;
+    std::size_t m_unitBytes;
+    const Session& m_session;
+    bool m_terminal;
+    bool m_open = false;
+    unsigned m_lastTenth = ~0u;
+    QElapsedTimer m_clock;
+    quint32 m_firstDone = 0;
+};
+
+enum class JobEnd { Finished, NotStarted, Silent };
+
+// Starts a job and runs the event loop until it reports finished.
+template <typename Job>
+JobEnd runJob(Job& job, ProgressPrinter* progress, const std::function<bool()>& start) {
+    QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    bool done = false;
+    QObject::connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&job, &Job::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    QObject::connect(&job, &Job::statusText, &loop, [&] { silence.start(kSilenceLimitMs); });
+    QObject::connect(&job, &Job::progressChanged, &loop, [&](quint32 d, quint32 t) {
+        silence.start(kSilenceLimitMs);
+        if (progress) progress->update(d, t);
+    });
+    silence.start(kSilenceLimitMs);
+    // A job refused at its start may have finished already, or may say nothing more.
+    const bool started = start();
+    if (!started && !done) return JobEnd::NotStarted;
+    if (!done) loop.exec();
+    if (progress) progress->close();
+    return done ? JobEnd::Finished : JobEnd::Silent;
+}
+
+int runFlash(const TransferJob& job, Session& session) {
+    const Language lang = session.language();
+    FirmwareUpgrader upgrader(session);
+    ProgressPrinter progress(english(lang) ? "blocks" : "块", kFirmwareBlockSize, session);
+    const JobEnd end =
+        runJob(upgrader, &progress, [&] { return upgrader.start(*job.image, job.factoryReset); });
+    if (end == JobEnd::Silent) {
+        upgrader.cancel();
+        return fail(kExitFailed, "the upgrade stopped reporting and was given up");
+    }
+    if (end == JobEnd::NotStarted) return fail(kExitFailed, "the upgrade could not start");
+    const FirmwareResult& r = upgrader.lastResult();
+    std::cout << r.text << "\n";
+    if (!r.ok) return kExitFailed;
+    if (r.factoryResetAsked) {
+        const bool en = english(lang);
+        if (r.factoryResetDone) {
+            std::cout << (en ? "The device restored its factory settings\n"
+                             : "设备已恢复出厂设置\n");
+        } else {
+            std::cout << (en ? "The device did not restore its factory settings\n"
+                             : "设备未恢复出厂设置\n");
+            return kExitFailed;
+        }
+    }
+    return kExitOk;
+}
+
+std::string hex4(std::uint16_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", v);
+    return text;
+}
+
+int runCerts(const TransferJob& job, Session& session) {
+    const Language lang = session.language();
+    const bool en = english(lang);
+    CertUploader uploader(session);
+    QObject::connect(&uploader, &CertUploader::refused,
+                     [](const QString& text) { std::cout << text.toStdString() << "\n"; });
+    if (job.saveCerts) {
+        ProgressPrinter progress(en ? "chunks" : "包", kCertChunkSize, session);
+        const JobEnd end = runJob(uploader, &progress, [&] {
+            return uploader.save(job.caPath, job.clientCertPath, job.clientKeyPath);
+        });
+        if (end == JobEnd::NotStarted) return kExitFile;  // refused before anything was sent
+        if (end == JobEnd::Silent) {
+            uploader.cancel();
+            return fail(kExitFailed, "the transfer stopped reporting and was given up");
+        }
+        std::cout << uploader.lastResult().text << "\n";
+        if (!uploader.lastResult().ok) return kExitFailed;
+    }
+    if (!job.readChecksums) return kExitOk;
+
+    if (runJob(uploader, nullptr, [&] { return uploader.readChecksums(); }) != JobEnd::Finished)
+        return fail(kExitFailed, "no checksums");
+    const CertResult& r = uploader.lastResult();
+    std::cout << r.text << "\n";
+    if (!r.ok) return kExitFailed;
+    std::cout << (en ? "Checksums: " : "校验和: ") << hex4(r.checksums[0]) << " "
+              << hex4(r.checksums[1]) << " " << hex4(r.checksums[2]) << "\n";
+    if (!job.saveCerts) return kExitOk;
+    // After a save, the device must hold exactly the files just sent.
+    const std::array<std::uint16_t, 3> files{
+        job.caPath.isEmpty() ? std::uint16_t{0} : CertUploader::fileChecksum(job.caPath),
+        job.clientCertPath.isEmpty() ? std::uint16_t{0}
+                                     : CertUploader::fileChecksum(job.clientCertPath),
+        job.clientKeyPath.isEmpty() ? std::uint16_t{0}
+                                    : CertUploader::fileChecksum(job.clientKeyPath)};
+    if (files == r.checksums) return kExitOk;
+    std::cout << (en ? "The device's checksums differ from the files' ("
+                     : "设备校验和与文件不一致 (")
+              << hex4(files[0]) << " " << hex4(files[1]) << " " << hex4(files[2]) << ")\n";
+    return kExitFailed;
+}
+
+}  // namespace
+
+bool isTransferCommand(const std::string& name) {
+    return name == "flash" || name == "certs";
+}
+
+int prepareTransfer(const std::string& command, const Args& args, Language lang, TransferJob& job) {
+    job.command = command;
+    if (command == "flash") {
+        const std::string& path = args.positional().at(0);
+        QString error;
+        job.image = FirmwareUpgrader::loadImage(QString::fromStdString(path), lang, error);
+        if (!job.image) return fail(kExitFile, path + ": " + error.toStdString());
+        job.factoryReset = args.flag("--factory-reset");
+        return kExitOk;
+    }
+
+    const auto ca = args.value("--ca"), cert = args.value("--cert"), key = args.value("--key");
+    job.readChecksums = args.flag("--checksums");
+    job.saveCerts = ca || cert || key;
+    if (!job.saveCerts && !job.readChecksums)
+        return fail(kExitUsage, "nothing to do: give --ca FILE to save, --checksums to read");
+    if (job.saveCerts && !ca) return fail(kExitUsage, std::string(certText::kCaRequired));
+    QString* paths[] = {&job.caPath, &job.clientCertPath, &job.clientKeyPath};
+    const std::optional<std::string>* given[] = {&ca, &cert, &key};
+    for (int i = 0; i < 3; ++i) {
+        if (!*given[i]) continue;
+        *paths[i] = QString::fromStdString(**given[i]);
+        const auto check = CertUploader::checkFile(*paths[i], lang);
+        if (!check.error.isEmpty())
+            return fail(kExitFile, **given[i] + ": " + check.error.toStdString());
+    }
+    if (!job.saveCerts) return kExitOk;
+    // The blob must fit the device before anything is sent.
+    auto head = [](const QString& path) -> std::optional<QByteArray> {
+        if (path.isEmpty()) return std::nullopt;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.read(static_cast<qint64>(kCertFileReadMax));
+    };
+    const auto a = head(job.caPath), b = head(job.clientCertPath), c = head(job.clientKeyPath);
+    auto view =
+        [](const std::optional<QByteArray>& d) -> std::optional<std::span<const std::uint8_t>> {
+        if (!d) return std::nullopt;
+        return std::span(reinterpret_cast<const std::uint8_t*>(d->data()),
+                         static_cast<std::size_t>(d->size()));
+    };
+    const CertBlob blob = buildCertBlob(view(a), view(b), view(c));
+    if (blob.error != CertBlobError::None) return fail(kExitFile, certBlobErrorText(blob, lang));
+    return kExitOk;
+}
+
+int runTransfer(const TransferJob& job, Session& session) {
+    return job.command == "flash" ? runFlash(job, session) : runCerts(job, session);
+}
+
+}  // namespace dtu::cli

@@ -1,0 +1,157 @@
+#include "cert_upload.h"
+
+#include <QFile>
+
+#include "session.h"
+
+namespace dtu {
+
+namespace {
+
+// At most the first 4096 bytes of a file; nothing when it cannot be opened.
+std::optional<QByteArray> readHead(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.read(static_cast<qint64>(kCertFileReadMax));
+}
+
+std::span<const std::uint8_t> bytesOf(const QByteArray& b) {
+    return {reinterpret_cast<const std::uint8_t*>(b.data()), static_cast<std::size_t>(b.size())};
+}
+
+}  // namespace
+
+CertUploader::CertUploader(Session& session, QObject* parent)
+    : QObject(parent), m_session(session), m_flow(m_effects, session.params()) {
+    const std::pair<QTimer*, CertTimer> timers[] = {
+        {&m_tick, CertTimer::Tick},
+        {&m_ackTimeout, CertTimer::AckTimeout},
+        {&m_checksumPoll, CertTimer::ChecksumPoll},
+        {&m_checksumTimeout, CertTimer::ChecksumTimeout}};
+    for (const auto& [timer, id] : timers) {
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, id = id] { m_flow.onTimer(id); });
+    }
+    connect(&m_session, &Session::portFailed, this, &CertUploader::onPortLost,
+            Qt::QueuedConnection);
+    connect(
+        &m_session, &Session::portOpenChanged, this,
+        [this](bool open) {
+            if (!open) onPortLost();
+        },
+        Qt::QueuedConnection);
+}
+
+CertUploader::~CertUploader() {
+    const QSignalBlocker quiet(this);
+    m_flow.abort({});
+}
+
+CertUploader::FileCheck CertUploader::checkFile(const QString& path, Language lang) {
+    FileCheck check;
+    if (auto refusal = certPathRefusal(path.toStdString(), lang)) {
+        check.error = QString::fromStdString(*refusal);
+        return check;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        check.error = QString::fromUtf8(certText::kOpenFailed.data(),
+                                        static_cast<qsizetype>(certText::kOpenFailed.size()));
+        return check;
+    }
+    if (auto refusal = certImportRefusal(static_cast<std::uint64_t>(file.size()))) {
+        check.error = QString::fromStdString(*refusal);
+        return check;
+    }
+    check.checksum = fileChecksum16(bytesOf(file.read(static_cast<qint64>(kCertFileReadMax))));
+    return check;
+}
+
+std::uint16_t CertUploader::fileChecksum(const QString& path) {
+    const auto head = readHead(path);
+    return head ? fileChecksum16(bytesOf(*head)) : 0;
+}
+
+bool CertUploader::requirePort() {
+    if (m_session.isOpen()) return true;
+    m_result = {};
+    m_result.text = linkText::kPortNotOpen.substr(0, linkText::kPortNotOpen.size() - 2);
+    emit finished(false, QString::fromStdString(m_result.text));
+    return false;
+}
+
+bool CertUploader::save(const QString& caPath, const QString& clientCertPath,
+                        const QString& clientKeyPath) {
+    if (m_flow.busy()) return false;
+    const auto ca = readHead(caPath), cert = readHead(clientCertPath),
+               key = readHead(clientKeyPath);
+    auto view = [](const std::optional<QByteArray>& b) {
+        return b ? std::optional(bytesOf(*b)) : std::nullopt;
+    };
+    CertBlob blob = buildCertBlob(view(ca), view(cert), view(key));
+    if (blob.error != CertBlobError::None) {
+        emit refused(QString::fromStdString(certBlobErrorText(blob, m_session.language())));
+        return false;
+    }
+    if (!requirePort()) return false;
+    m_result = {};
+    return m_flow.save(std::move(blob.bytes));
+}
+
+bool CertUploader::readChecksums() {
+    if (m_flow.busy() || !requirePort()) return false;
+    m_result = {};
+    return m_flow.readChecksums();
+}
+
+void CertUploader::cancel() {
+    m_flow.abort(m_session.language() == Language::English ? "Stopped" : "已停止");
+}
+
+void CertUploader::onPortLost() {
+    if (!m_flow.busy()) return;
+    m_flow.abort(m_session.language() == Language::English ? "The serial port was closed"
+                                                           : "串口已关闭");
+}
+
+QTimer& CertUploader::timerFor(CertTimer timer) {
+    switch (timer) {
+        case CertTimer::Tick:
+            return m_tick;
+        case CertTimer::AckTimeout:
+            return m_ackTimeout;
+        case CertTimer::ChecksumPoll:
+            return m_checksumPoll;
+        case CertTimer::ChecksumTimeout:
+            break;
+    }
+    return m_checksumTimeout;
+}
+
+void CertUploader::Effects::writeBytes(std::span<const std::uint8_t> bytes) {
+    up.m_session.flow().sendRaw(bytes);
+}
+
+void CertUploader::Effects::startTimer(CertTimer timer, int ms) {
+    up.timerFor(timer).start(ms);
+}
+
+void CertUploader::Effects::stopTimer(CertTimer timer) {
+    up.timerFor(timer).stop();
+}
+
+void CertUploader::Effects::progress(std::uint32_t done, std::uint32_t total) {
+    emit up.progressChanged(done, total);
+}
+
+void CertUploader::Effects::statusText(const std::string& text) {
+    emit up.statusText(QString::fromStdString(text));
+}
+
+void CertUploader::Effects::finished(const CertResult& result) {
+    up.m_result = result;
+    emit up.finished(result.ok, QString::fromStdString(result.text));
+}
+
+}  // namespace dtu

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+#include "transfer/cert_transfer.h"
+
+namespace dtu {
+
+class Session;
+
+// Writes the certificate files to the device over the session's port and reads back the
+// device's checksums. The answers pass through the session's own answer handling, which keeps
+// the acknowledgement flag and the checksums in the record. Destroying it stops the transfer.
+class CertUploader : public QObject {
+    Q_OBJECT
+public:
+    explicit CertUploader(Session& session, QObject* parent = nullptr);
+    ~CertUploader() override;
+
+    struct FileCheck {
+        QString error;  // empty when the file may be imported
+        std::uint16_t checksum = 0;
+    };
+    // The import of one certificate or key file: it must open, be at most 4000 bytes and have a
+    // path that fits the settings.
+    static FileCheck checkFile(const QString& path, Language lang);
+    // The checksum shown beside a stored path; 0 when the file cannot be read.
+    static std::uint16_t fileChecksum(const QString& path);
+
+    // Reads the files (an empty path is no file; the CA is required) and sends the blob. A
+    // refusal comes as refused() and nothing is sent.
+    bool save(const QString& caPath, const QString& clientCertPath, const QString& clientKeyPath);
+    bool readChecksums();
+    void cancel();
+    bool busy() const { return m_flow.busy(); }
+    const CertResult& lastResult() const { return m_result; }
+
+signals:
+    void progressChanged(quint32 done, quint32 total);
+    void statusText(const QString& text);
+    void finished(bool ok, const QString& text);
+    // The save was refused before anything was sent (message box text).
+    void refused(const QString& text);
+
+private:
+    struct Effects : CertEffects {
+        explicit Effects(CertUploader& owner) : up(owner) {}
+        void writeBytes(std::span<const std::uint8_t> bytes) override;
+        void startTimer(CertTimer timer, int ms) override;
+        void stopTimer(CertTimer timer) override;
+        void progress(std::uint32_t done, std::uint32_t total) override;
+        void statusText(const std::string& text) override;
+        void finished(const CertResult& result) override;
+        CertUploader& up;
+    };
+
+    bool requirePort();
+    void onPortLost();
+    QTimer& timerFor(CertTimer timer);
+
+    Session& m_session;
+    Effects m_effects{*this};
+    CertTransfer m_flow;
+    QTimer m_tick, m_ackTimeout, m_checksumPoll, m_checksumTimeout;
+    CertResult m_result;
+};
+
+}  // namespace dtu
