@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "support/bytes.h"
+#include "support/event_loop.h"
 
 namespace dtu {
 namespace {
@@ -19,24 +20,8 @@ namespace {
 using test::Bytes;
 using test::hex;
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "session_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-// Runs the event loop until done() holds or a generous limit passes.
-bool waitFor(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test::app;
+using test::waitFor;
 
 class SessionOnPty : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "firmware_upgrade.h"
 #include "pty_server.h"
 #include "session.h"
+#include "support/event_loop.h"
 #include "transfer_receiver.h"
 
 namespace dtu {
@@ -19,22 +20,9 @@ namespace {
 
 namespace f = fields;
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "transfer_runtime_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
+using test::app;
 bool waitFor(const std::function<bool()>& done, int limitMs = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return test::waitFor(done, limitMs);
 }
 
 FirmwareImage image(std::uint32_t size) {
