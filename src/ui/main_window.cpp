@@ -211,8 +211,11 @@ QWidget* MainWindow::buildPortRow() {
     m_portCombo->setMinimumContentsLength(12);
     // The ports the system has; a pseudo-terminal's path can be typed.
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        m_portCombo->addItem(info.systemLocation(), info.systemLocation());
-        m_portCombo->setItemData(m_portCombo->count() - 1, info.description(), Qt::ToolTipRole);
+        const QString path = info.systemLocation();
+        m_portCombo->addItem(info.description().isEmpty()
+                                 ? path
+                                 : QStringLiteral("%1 (%2)").arg(path, info.description()),
+                             path);
     }
     m_baudCombo = newCombo("baudCombo");
     m_baudCombo->addItem(QStringLiteral("AUTO"));
@@ -593,11 +596,6 @@ void MainWindow::connectSession() {
     connect(&m_session, &Session::decoded, this, &MainWindow::redisplay);
     connect(&m_session, &Session::lineWarning, this,
             [this](const QString& t) { m_session.appendLine(t + QStringLiteral("\r\n")); });
-    connect(&m_session, &Session::baudFound, this, [this](int baud) {
-        // The baud list shows the rate the probe found, so the next open uses it directly.
-        const int i = m_baudCombo->findText(QString::number(baud));
-        if (i >= 0 && !m_session.isOpen()) m_baudCombo->setCurrentIndex(i);
-    });
 }
 
 // --- language ---
