@@ -57,8 +57,10 @@ public:
             m_firstDone = done;
         }
         const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
-        const double rate =
-            seconds > 0.05 ? double(done - m_firstDone) * double(m_unitBytes) / seconds : 0;
+        // Measured from the first unit done, so the start and the rate change do not count.
+        const double rate = seconds > 0 && done > m_firstDone
+                                ? double(done - m_firstDone) * double(m_unitBytes) / seconds
+                                : 0;
         const int baud = m_session.lineBaud();
         const double ofLine = baud > 0 ? rate * 10.0 * 100.0 / baud : 0;
         char numbers[96];
