@@ -422,6 +422,24 @@ TEST_F(Window, StartsAsRememberedAndReportsAFailedOpen) {
     EXPECT_TRUE(receiveBox().contains(QStringLiteral("串口未打开！！")));
 }
 
+TEST_F(Window, AutoFindsTheDeviceRateAndReadsAtIt) {
+    std::string error;
+    sim::SimOptions options;
+    options.baud = 19200;
+    auto device = sim::PtyServer::start(options, error);
+    ASSERT_TRUE(device) << error;
+    window->choosePort(QString::fromStdString(device->path()), 0);  // "AUTO"
+    EXPECT_EQ(find<QComboBox>("baudCombo")->currentText(), QStringLiteral("AUTO"));
+    click(find<QPushButton>("openButton"));
+    EXPECT_FALSE(find<QPushButton>("openButton")->isEnabled()) << "no close while probing";
+    ASSERT_TRUE(receiveBoxHas(QStringLiteral("当前波特率：19200")));
+    EXPECT_TRUE(find<QPushButton>("openButton")->isEnabled());
+    click(find<QPushButton>("readButton"));
+    EXPECT_TRUE(receiveBoxHas(QStringLiteral("获取参数:成功")));
+    click(find<QPushButton>("openButton"));
+    EXPECT_FALSE(session.isOpen());
+}
+
 TEST(WindowSettings, StartsInTheRememberedLanguageAndGivesTheChoicesBack) {
     Session session;
     PcSettings remembered;
