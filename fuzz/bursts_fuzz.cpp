@@ -7,28 +7,10 @@
 
 #include "link/burst.h"
 #include "link/command_flow.h"
-
-namespace {
-
-struct Quiet : dtu::LinkEffects {
-    std::size_t written = 0;
-    void writeBytes(std::span<const std::uint8_t> b) override { written += b.size(); }
-    void startTimer(dtu::LinkTimer, int) override {}
-    void stopTimer(dtu::LinkTimer) override {}
-    void appendLog(const std::string&) override {}
-    void messageBox(const std::string&) override {}
-    void configureLine(int) override {}
-    void setCommandsEnabled(bool) override {}
-    void setPortButtonEnabled(bool) override {}
-    void paramsDecoded(const dtu::DecodeResult&) override {}
-    void commandFinished(dtu::PendingCommand, bool) override {}
-    void probeFound(int) override {}
-};
-
-}  // namespace
+#include "quiet_link.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Quiet world;
+    QuietLink world;
     dtu::DeviceParams params;
     dtu::LiveState live;
     dtu::CommandFlow flow(world, params, live);

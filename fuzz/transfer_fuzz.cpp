@@ -17,6 +17,7 @@
 
 #include "link/command_flow.h"
 #include "link/frame.h"
+#include "quiet_link.h"
 #include "transfer/cert_transfer.h"
 #include "transfer/firmware_image.h"
 #include "transfer/firmware_upgrade.h"
@@ -368,20 +369,6 @@ private:
 };
 
 // ---- Certificate transfer ---------------------------------------------------------------------
-
-struct QuietLink : dtu::LinkEffects {
-    void writeBytes(std::span<const std::uint8_t>) override {}
-    void startTimer(dtu::LinkTimer, int) override {}
-    void stopTimer(dtu::LinkTimer) override {}
-    void appendLog(const std::string&) override {}
-    void messageBox(const std::string&) override {}
-    void configureLine(int) override {}
-    void setCommandsEnabled(bool) override {}
-    void setPortButtonEnabled(bool) override {}
-    void paramsDecoded(const dtu::DecodeResult&) override {}
-    void commandFinished(dtu::PendingCommand, bool) override {}
-    void probeFound(int) override {}
-};
 
 Bytes certBlob(const Options& o) {
     std::array<Bytes, 3> files;

@@ -8,7 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -237,20 +236,8 @@ int prepareTransfer(const std::string& command, const Args& args, Language lang,
     }
     if (!job.saveCerts) return kExitOk;
     // The blob must fit the device before anything is sent.
-    auto head = [](const QString& path) -> std::optional<QByteArray> {
-        if (path.isEmpty()) return std::nullopt;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-        return file.read(static_cast<qint64>(kCertFileReadMax));
-    };
-    const auto a = head(job.caPath), b = head(job.clientCertPath), c = head(job.clientKeyPath);
-    auto view =
-        [](const std::optional<QByteArray>& d) -> std::optional<std::span<const std::uint8_t>> {
-        if (!d) return std::nullopt;
-        return std::span(reinterpret_cast<const std::uint8_t*>(d->data()),
-                         static_cast<std::size_t>(d->size()));
-    };
-    const CertBlob blob = buildCertBlob(view(a), view(b), view(c));
+    const CertBlob blob =
+        CertUploader::blobFromFiles(job.caPath, job.clientCertPath, job.clientKeyPath);
     if (blob.error != CertBlobError::None) return fail(kExitFile, certBlobErrorText(blob, lang));
     return kExitOk;
 }

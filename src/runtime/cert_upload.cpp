@@ -2,22 +2,19 @@
 
 #include <QFile>
 
+#include "file_io.h"
+#include "qt_bytes.h"
 #include "session.h"
 
 namespace dtu {
 
 namespace {
 
-// At most the first 4096 bytes of a file; nothing when it cannot be opened.
-std::optional<QByteArray> readHead(const QString& path) {
+// At most the first 4096 bytes of a file; nothing when there is no path or no such file.
+std::optional<std::vector<std::uint8_t>> readHead(const QString& path) {
     if (path.isEmpty()) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.read(static_cast<qint64>(kCertFileReadMax));
-}
-
-std::span<const std::uint8_t> bytesOf(const QByteArray& b) {
-    return {reinterpret_cast<const std::uint8_t*>(b.data()), static_cast<std::size_t>(b.size())};
+    std::string error;
+    return readFileHead(path.toStdString(), kCertFileReadMax, error);
 }
 
 }  // namespace
@@ -33,8 +30,7 @@ CertUploader::CertUploader(Session& session, QObject* parent)
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, id = id] { m_flow.onTimer(id); });
     }
-    connect(&m_session, &Session::portFailed, this, &CertUploader::onPortLost,
-            Qt::QueuedConnection);
+    // A port that fails is closed, so closing covers both.
     connect(
         &m_session, &Session::portOpenChanged, this,
         [this](bool open) {
@@ -64,13 +60,13 @@ CertUploader::FileCheck CertUploader::checkFile(const QString& path, Language la
         check.error = QString::fromStdString(*refusal);
         return check;
     }
-    check.checksum = fileChecksum16(bytesOf(file.read(static_cast<qint64>(kCertFileReadMax))));
+    check.checksum = fileChecksum16(byteSpan(file.read(static_cast<qint64>(kCertFileReadMax))));
     return check;
 }
 
 std::uint16_t CertUploader::fileChecksum(const QString& path) {
     const auto head = readHead(path);
-    return head ? fileChecksum16(bytesOf(*head)) : 0;
+    return head ? fileChecksum16(*head) : 0;
 }
 
 bool CertUploader::requirePort() {
@@ -81,15 +77,20 @@ bool CertUploader::requirePort() {
     return false;
 }
 
+CertBlob CertUploader::blobFromFiles(const QString& caPath, const QString& clientCertPath,
+                                     const QString& clientKeyPath) {
+    const auto ca = readHead(caPath), cert = readHead(clientCertPath),
+               key = readHead(clientKeyPath);
+    auto view = [](const std::optional<std::vector<std::uint8_t>>& b) {
+        return b ? std::optional(std::span<const std::uint8_t>(*b)) : std::nullopt;
+    };
+    return buildCertBlob(view(ca), view(cert), view(key));
+}
+
 bool CertUploader::save(const QString& caPath, const QString& clientCertPath,
                         const QString& clientKeyPath) {
     if (m_flow.busy()) return false;
-    const auto ca = readHead(caPath), cert = readHead(clientCertPath),
-               key = readHead(clientKeyPath);
-    auto view = [](const std::optional<QByteArray>& b) {
-        return b ? std::optional(bytesOf(*b)) : std::nullopt;
-    };
-    CertBlob blob = buildCertBlob(view(ca), view(cert), view(key));
+    CertBlob blob = blobFromFiles(caPath, clientCertPath, clientKeyPath);
     if (blob.error != CertBlobError::None) {
         emit refused(QString::fromStdString(certBlobErrorText(blob, m_session.language())));
         return false;

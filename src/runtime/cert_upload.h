@@ -30,7 +30,10 @@ public:
     // The checksum shown beside a stored path; 0 when the file cannot be read.
     static std::uint16_t fileChecksum(const QString& path);
 
-    // Reads the files (an empty path is no file; the CA is required) and sends the blob. A
+    // The blob of the files (an empty path is no file; the CA is required), or why not.
+    static CertBlob blobFromFiles(const QString& caPath, const QString& clientCertPath,
+                                  const QString& clientKeyPath);
+    // Reads the files as blobFromFiles does and sends the blob. A
     // refusal comes as refused() and nothing is sent.
     bool save(const QString& caPath, const QString& clientCertPath, const QString& clientKeyPath);
     bool readChecksums();

@@ -5,25 +5,31 @@
 
 namespace dtu {
 
-std::optional<std::vector<std::uint8_t>> readFile(const std::string& path, std::string& error,
-                                                  std::size_t maxBytes) {
+std::optional<std::vector<std::uint8_t>> readFileHead(const std::string& path, std::size_t maxBytes,
+                                                      std::string& error) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
         error = path + ": " + file.errorString().toStdString();
         return std::nullopt;
     }
-    // Read one byte past the limit so that an oversize file (or an endless device) is caught
-    // without taking it all into memory.
-    const QByteArray data = file.read(static_cast<qint64>(maxBytes) + 1);
+    const QByteArray data = file.read(static_cast<qint64>(maxBytes));
     if (file.error() != QFileDevice::NoError) {
         error = path + ": " + file.errorString().toStdString();
         return std::nullopt;
     }
-    if (static_cast<std::size_t>(data.size()) > maxBytes) {
+    return std::vector<std::uint8_t>(data.begin(), data.end());
+}
+
+std::optional<std::vector<std::uint8_t>> readFile(const std::string& path, std::string& error,
+                                                  std::size_t maxBytes) {
+    // One byte past the limit catches an oversize file (or an endless device) without taking
+    // it all into memory.
+    auto data = readFileHead(path, maxBytes + 1, error);
+    if (data && data->size() > maxBytes) {
         error = path + ": file is larger than " + std::to_string(maxBytes) + " bytes";
         return std::nullopt;
     }
-    return std::vector<std::uint8_t>(data.begin(), data.end());
+    return data;
 }
 
 bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes,

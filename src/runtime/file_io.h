@@ -15,6 +15,10 @@ namespace dtu {
 std::optional<std::vector<std::uint8_t>> readFile(const std::string& path, std::string& error,
                                                   std::size_t maxBytes);
 
+// Reads at most maxBytes from the start of a file (a longer file is not an error).
+std::optional<std::vector<std::uint8_t>> readFileHead(const std::string& path, std::size_t maxBytes,
+                                                      std::string& error);
+
 // Writes a file atomically: the old file stays as it was until the new one is complete, so a
 // failed or interrupted write never leaves a torn file.
 bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes,

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "qt_bytes.h"
 #include "session.h"
 
 namespace dtu {
@@ -22,9 +23,8 @@ FirmwareUpgrader::FirmwareUpgrader(Session& session, QObject* parent)
             [this] { m_flow.onTimer(FirmwareTimer::Answer); });
     connect(&m_pauseTimer, &QTimer::timeout, this,
             [this] { m_flow.onTimer(FirmwareTimer::SwitchPause); });
-    // Queued: a write that breaks the port reports it from inside the flow's own step.
-    connect(&m_session, &Session::portFailed, this, &FirmwareUpgrader::onPortLost,
-            Qt::QueuedConnection);
+    // A port that fails is closed, so closing covers both. Queued: a write that breaks the
+    // port reports it from inside the flow's own step.
     connect(
         &m_session, &Session::portOpenChanged, this,
         [this](bool open) {
@@ -53,8 +53,7 @@ std::optional<FirmwareImage> FirmwareUpgrader::loadImage(const QString& path, La
         parse.error = FirmwareImageError::TooLarge;  // not read at all
     } else {
         const QByteArray bytes = file.readAll();
-        parse = parseFirmwareImage(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                             static_cast<std::size_t>(bytes.size())));
+        parse = parseFirmwareImage(byteSpan(bytes));
     }
     if (parse.error != FirmwareImageError::None) {
         error = QString::fromStdString(firmwareImageErrorText(parse, lang));

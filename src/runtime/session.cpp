@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "factory_record_file.h"
+#include "qt_bytes.h"
 
 namespace dtu {
 
@@ -92,8 +93,7 @@ void Session::setLineBaud(int baud, int parityIndex, int stopIndex) {
 // --- receive path ---
 
 void Session::onBytes(const QByteArray& bytes) {
-    applyGather(m_gatherer.onBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                             static_cast<std::size_t>(bytes.size()))));
+    applyGather(m_gatherer.onBytes(byteSpan(bytes)));
 }
 
 void Session::onGatherTimer() {

@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -163,6 +162,7 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     m_tlsMode->setCurrentIndex(0);
     m_lang = languageFromInt(settings.language);
     setLanguage(m_lang);
+    m_registerMode->setCurrentIndex(0);  // the only refilled combo that starts with a choice
     m_session.appendLine(text(kTextGuide));
     m_session.params().clear();
     setWindowTitle(m_lang == Language::English ? QStringLiteral("4G DTU&RTU Config   V169")
@@ -612,8 +612,7 @@ void MainWindow::fillLanguageCombos() {
           Refill{m_edgeMode, {kTextDisable, kTextModbusPoll, kTextMoreProtocols}},
           Refill{m_workMode, {kTextNetMode, kTextSmsMode}},
           Refill{m_smsMode, {kTextSmsData, kTextSmsProtocol, kTextSmsPdu}}}) {
-        const int selected =
-            r.combo->count() == 0 && r.combo == m_registerMode ? 0 : r.combo->currentIndex();
+        const int selected = r.combo->currentIndex();
         const QSignalBlocker block(r.combo);
         r.combo->clear();
         for (int id : r.texts) r.combo->addItem(text(id));
@@ -742,6 +741,7 @@ MainForm MainWindow::form() const {
 }
 
 void MainWindow::setForm(const MainForm& f) {
+    m_writingForm = true;  // the enabling rules run once, after every control is written
     auto put = [](QLineEdit* e, const std::string& s) { e->setText(QString::fromStdString(s)); };
     setCombo(m_workMode, f.workMode);
     for (auto [row, s] : {std::pair{&m_serverA, &f.serverA}, std::pair{&m_serverB, &f.serverB}}) {
@@ -782,6 +782,7 @@ void MainWindow::setForm(const MainForm& f) {
     m_configLockBox->setChecked(f.configLock);
     put(m_noDataReboot, f.noDataRebootMinutes);
     m_cellLocationBox->setChecked(f.cellLocation);
+    m_writingForm = false;
     applyEnabling();
 }
 
@@ -816,6 +817,7 @@ void MainWindow::refreshStatus() {
 }
 
 void MainWindow::applyEnabling() {
+    if (m_writingForm) return;
     const MainEnabling e = mainEnabling(form(), m_session.params().get(fields::deviceKind));
     for (auto [row, on] :
          {std::pair{&m_serverA, e.serverAFields}, std::pair{&m_serverB, e.serverBFields}})
@@ -950,39 +952,15 @@ bool MainWindow::exportTo(const QString& path) {
     return true;
 }
 
-namespace {
-
-// Up to a record's worth of bytes from the start of a file.
-std::optional<QByteArray> readParamFile(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + QStringLiteral(": ") + file.errorString();
-        return std::nullopt;
-    }
-    QByteArray bytes = file.read(static_cast<qint64>(kParamFileSize));
-    if (file.error() != QFileDevice::NoError) {
-        error = path + QStringLiteral(": ") + file.errorString();
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-std::span<const std::uint8_t> byteSpan(const QByteArray& bytes) {
-    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size())};
-}
-
-}  // namespace
-
 bool MainWindow::importFrom(const QString& path) {
-    QString error;
-    const auto bytes = readParamFile(path, error);
+    std::string error;
+    const auto bytes = readFileHead(path.toStdString(), kParamFileSize, error);
     if (!bytes) {
-        showMessage(this, error);
+        showMessage(this, QString::fromStdString(error));
         return false;
     }
     DeviceParams& params = m_session.params();
-    loadParamsImage(byteSpan(*bytes), params);
+    loadParamsImage(*bytes, params);
     if (isLockedConfig(params)) {
         // A locked configuration is written, never shown.
         params.clear();
@@ -997,14 +975,15 @@ bool MainWindow::importFrom(const QString& path) {
 }
 
 void MainWindow::oneClickConfigure() {
-    QString error;
-    const auto bytes = readParamFile(QDir::fromNativeSeparators(m_oneClickPath->text()), error);
+    std::string error;
+    const auto bytes = readFileHead(
+        QDir::fromNativeSeparators(m_oneClickPath->text()).toStdString(), kParamFileSize, error);
     if (!bytes) {
-        showMessage(this, error);
+        showMessage(this, QString::fromStdString(error));
         return;
     }
     DeviceParams& params = m_session.params();
-    loadParamsImage(byteSpan(*bytes), params);
+    loadParamsImage(*bytes, params);
     if (!isLockedConfig(params)) redisplay();
     m_session.flow().setParamsRead();
     m_session.flow().save();  // the file as it stands, nothing collected from the window

@@ -89,7 +89,8 @@ private:
     Language m_lang = Language::Chinese;
     PcSettings m_kept;  // values of the settings file that other windows own
     int m_memoryClicks = 0;
-    bool m_statusShown = false;  // the status area stays empty until a read or an import
+    bool m_statusShown = false;
+    bool m_writingForm = false;  // the status area stays empty until a read or an import
 
     // Menus
     QMenu* m_deviceMenu = nullptr;
