@@ -26,6 +26,7 @@
 #include "click_label.h"
 #include "file_io.h"
 #include "files/param_file.h"
+#include "firmware_dialog.h"
 #include "lock_dialog.h"
 #include "message_box.h"
 #include "params/form_values.h"
@@ -33,6 +34,7 @@
 #include "status/status_report.h"
 #include "text/gbk.h"
 #include "text/hex.h"
+#include "tls_dialog.h"
 
 namespace dtu {
 
@@ -178,9 +180,8 @@ QString MainWindow::text(int id) const {
 
 void MainWindow::buildMenus() {
     m_deviceMenu = menuBar()->addMenu(QString());
-    m_deviceMenu->setToolTipsVisible(true);
     m_firmwareAction = m_deviceMenu->addAction(QString());
-    m_firmwareAction->setEnabled(false);
+    connect(m_firmwareAction, &QAction::triggered, this, &MainWindow::openFirmwareDialog);
     m_deviceMenu->addSeparator();
     connect(m_deviceMenu->addAction(QStringLiteral("关于 dtu(&A)...")), &QAction::triggered, this,
             &MainWindow::showAbout);
@@ -419,6 +420,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_tlsMode = newCombo("tlsMode");
     fillCombo(m_tlsMode, kTlsModeEntries);
     m_certLink = newLink("certLink", QStringLiteral("证书"));
+    connect(m_certLink, &ClickLabel::clicked, this, &MainWindow::openTlsDialog);
     m_certChecksums = newValue("certChecksums");
     m_configLockBox = newBox("configLock", QStringLiteral("设备锁"));
     m_configLockLink = newLink("configLockLink", QStringLiteral("设置"));
@@ -451,7 +453,7 @@ QWidget* MainWindow::buildAdvanced() {
     // The settings dialogs behind these links come later; until then they stay disabled.
     for (ClickLabel* link :
          {m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-          m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink, m_certLink})
+          m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink})
         link->setEnabled(false);
     return m_advancedGroup;
 }
@@ -634,7 +636,6 @@ void MainWindow::setLanguage(Language lang) {
 void MainWindow::retranslate() {
     m_deviceMenu->setTitle(text(kTextDevice));
     m_firmwareAction->setText(text(kTextFirmwareUpgrade));
-    m_firmwareAction->setToolTip(unavailableText(m_lang));
     m_toolsMenu->setTitle(text(kTextTools));
     m_importAction->setText(text(kTextImportConfig));
     m_exportAction->setText(text(kTextExportConfig));
@@ -692,8 +693,8 @@ void MainWindow::retranslate() {
     const QString unavailable = unavailableText(m_lang);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-             m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink, m_certLink,
-             m_gpsUploadLink, m_rtuButton})
+             m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink, m_gpsUploadLink,
+             m_rtuButton})
         w->setToolTip(unavailable);
 }
 
@@ -1005,6 +1006,24 @@ void MainWindow::importWithDialog() {
 
 void MainWindow::showUnavailable() {
     showMessage(this, unavailableText(m_lang));
+}
+
+void MainWindow::openFirmwareDialog() {
+    auto* dialog =
+        new FirmwareDialog(m_session, m_firmwarePath, m_kept.factoryResetAfterUpgrade == 1, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog] {
+        m_firmwarePath = dialog->path();
+        m_kept.factoryResetAfterUpgrade = dialog->factoryReset() ? 1 : 0;
+    });
+    dialog->open();
+}
+
+void MainWindow::openTlsDialog() {
+    auto* dialog = new TlsDialog(m_session, m_certPaths, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog] { m_certPaths = dialog->paths(); });
+    dialog->open();
 }
 
 void MainWindow::showAbout() {

@@ -28,111 +28,16 @@
 #include "pty_server.h"
 #include "session.h"
 #include "support/bound_record.h"
+#include "window_fixture.h"
 
 namespace dtu {
 namespace {
 
 namespace f = fields;
 
-bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
-    return QTest::qWaitFor(done, limitMs);
-}
-
-// The main window over a session, the way the program builds it.
-class Window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        session.setFactoryRecordDir({});
-        window = std::make_unique<MainWindow>(session, settings);
-        window->show();
-    }
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w != window.get() && w->isVisible()) w->close();
-        window.reset();
-    }
-
-    template <typename T>
-    T* find(const char* name) const {
-        T* w = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    QString receiveBox() const { return find<QPlainTextEdit>("receiveBox")->toPlainText(); }
-    bool receiveBoxHas(const QString& text) const {
-        return waitFor([&] { return receiveBox().contains(text); });
-    }
-    // The text of the message boxes now open (closing them).
-    QStringList takeMessages() {
-        QStringList texts;
-        for (QMessageBox* box : window->findChildren<QMessageBox*>()) {
-            if (!box->isVisible()) continue;
-            texts << box->text();
-            box->close();
-        }
-        QCoreApplication::processEvents();
-        return texts;
-    }
-    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
-    void type(const char* editName, const QString& text) {
-        QLineEdit* e = find<QLineEdit>(editName);
-        e->clear();
-        // Typed key by key where the keyboard can; other characters come as an input method's.
-        bool latin =
-            std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; });
-        if (latin)
-            QTest::keyClicks(e, text);
-        else
-            e->insert(text);
-    }
-    QAction* menuAction(const QString& text) const {
-        for (QAction* a : window->menuBar()->actions()) {
-            if (a->text() == text) return a;
-            if (a->menu())
-                for (QAction* item : a->menu()->actions())
-                    if (item->text() == text) return item;
-        }
-        ADD_FAILURE() << text.toStdString();
-        return nullptr;
-    }
-
-    PcSettings settings;
-    Session session;
-    std::unique_ptr<MainWindow> window;
-};
-
-// The window against the simulated device on a pseudo-terminal.
-class WindowOnDevice : public Window {
-protected:
-    void SetUp() override {
-        std::string error;
-        sim::SimOptions options;
-        options.kind = kind;
-        device = sim::PtyServer::start(options, error);
-        ASSERT_TRUE(device) << error;
-        Window::SetUp();
-        window->choosePort(QString::fromStdString(device->path()), 4);  // 9600
-        click(find<QPushButton>("openButton"));
-        ASSERT_TRUE(session.isOpen());
-    }
-    void TearDown() override {
-        Window::TearDown();
-        device.reset();
-    }
-    void read() {
-        const int before = receiveBox().count(QStringLiteral("获取参数:成功"));
-        click(find<QPushButton>("readButton"));
-        ASSERT_TRUE(
-            waitFor([&] { return receiveBox().count(QStringLiteral("获取参数:成功")) > before; }));
-    }
-    void saveAndWait() {
-        click(find<QPushButton>("saveButton"));
-        ASSERT_TRUE(receiveBoxHas(QStringLiteral("保存参数:成功"))) << receiveBox().toStdString();
-    }
-
-    sim::DeviceKind kind = sim::DeviceKind::Dtu;
-    std::unique_ptr<sim::PtyServer> device;
-};
+using uitest::waitFor;
+using uitest::Window;
+using uitest::WindowOnDevice;
 
 TEST_F(WindowOnDevice, ReadEditSaveReachesTheDevice) {
     EXPECT_FALSE(find<QComboBox>("portCombo")->isEnabled()) << "port lists lock while open";

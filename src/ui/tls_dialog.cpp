@@ -1,0 +1,176 @@
+#include "tls_dialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "message_box.h"
+#include "params/field_table.h"
+#include "session.h"
+
+namespace dtu {
+
+namespace {
+
+QString hex4(std::uint16_t value) {
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+QLabel* newValue(const QString& name, int minimumWidth) {
+    auto* l = new QLabel;
+    l->setObjectName(name);
+    l->setFrameShape(QFrame::StyledPanel);
+    l->setMinimumWidth(minimumWidth);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+}  // namespace
+
+TlsDialog::TlsDialog(Session& session, const Paths& paths, QWidget* parent)
+    : QDialog(parent), m_session(session), m_uploader(session), m_paths(paths) {
+    setObjectName(QStringLiteral("tlsDialog"));
+    setWindowTitle(QStringLiteral("TLS(目前仅支持MQTT)"));
+
+    static const char* const kNames[] = {"ca", "clientCert", "clientKey"};
+    const QString buttonTexts[] = {QStringLiteral("导入CA 文件 （必需）"),
+                                   QStringLiteral("导入CLIENT 文件 "),
+                                   QStringLiteral("导入CLIENT KEY 文件 ")};
+    auto* files = new QGridLayout;
+    files->setColumnStretch(1, 1);
+    for (int i = 0; i < 3; ++i) {
+        const QString name = QString::fromLatin1(kNames[i]);
+        auto* button = new QPushButton(buttonTexts[i]);
+        button->setObjectName(name + QStringLiteral("Import"));
+        connect(button, &QPushButton::clicked, this,
+                [this, i] { importWithDialog(static_cast<CertFile>(i)); });
+        m_pathLabels[i] = newValue(name + QStringLiteral("Path"), 320);
+        m_fileChecksums[i] = newValue(name + QStringLiteral("FileChecksum"), 48);
+        files->addWidget(button, i, 0);
+        files->addWidget(m_pathLabels[i], i, 1);
+        files->addWidget(m_fileChecksums[i], i, 2);
+        showFile(static_cast<CertFile>(i));
+    }
+
+    auto* sums = new QGroupBox(QStringLiteral("校验和"));
+    auto* sumRow = new QHBoxLayout(sums);
+    static const char* const kCaptions[] = {"CA", "CLIENT", "KEY"};
+    for (int i = 0; i < 3; ++i) {
+        m_deviceChecksums[i] =
+            newValue(QString::fromLatin1(kNames[i]) + QStringLiteral("DeviceChecksum"), 48);
+        sumRow->addWidget(new QLabel(QString::fromLatin1(kCaptions[i])));
+        sumRow->addWidget(m_deviceChecksums[i]);
+        sumRow->addSpacing(12);
+    }
+    sumRow->addStretch(1);
+    std::array<std::uint16_t, 3> stored{};
+    for (std::uint32_t i = 0; i < 3; ++i)
+        stored[i] = static_cast<std::uint16_t>(session.params().get(fields::certChecksums[i]));
+    showDeviceChecksums(stored);
+
+    m_saveButton = new QPushButton(QStringLiteral("保存证书"));
+    m_saveButton->setObjectName(QStringLiteral("saveCertificates"));
+    connect(m_saveButton, &QPushButton::clicked, this, &TlsDialog::saveCertificates);
+    m_readButton = new QPushButton(QStringLiteral("读取证书校验和"));
+    m_readButton->setObjectName(QStringLiteral("readChecksums"));
+    connect(m_readButton, &QPushButton::clicked, this, &TlsDialog::readChecksums);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_saveButton);
+    buttons->addWidget(m_readButton);
+    buttons->addStretch(1);
+
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("certProgress"));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("certStatus"));
+    m_status->setMinimumWidth(120);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_status);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(files);
+    layout->addWidget(sums);
+    layout->addLayout(buttons);
+    layout->addLayout(progressRow);
+
+    connect(&m_uploader, &CertUploader::progressChanged, this, [this](quint32 done, quint32 total) {
+        m_progress->setRange(0, static_cast<int>(total));
+        m_progress->setValue(static_cast<int>(done));
+    });
+    connect(&m_uploader, &CertUploader::statusText, m_status, &QLabel::setText);
+    connect(&m_uploader, &CertUploader::refused, this, [this](const QString& text) {
+        showMessage(this, text);
+        setButtonsEnabled(true);
+    });
+    connect(&m_uploader, &CertUploader::finished, this, [this](bool ok, const QString& text) {
+        m_status->setText(text);
+        const CertResult& result = m_uploader.lastResult();
+        if (ok && result.checksumRead) showDeviceChecksums(result.checksums);
+        setButtonsEnabled(true);
+    });
+}
+
+void TlsDialog::showFile(CertFile which) {
+    const QString& path = m_paths[which];
+    m_pathLabels[which]->setText(path);
+    m_fileChecksums[which]->setText(path.isEmpty() ? QString()
+                                                   : hex4(CertUploader::fileChecksum(path)));
+}
+
+void TlsDialog::showDeviceChecksums(const std::array<std::uint16_t, 3>& sums) {
+    for (std::size_t i = 0; i < sums.size(); ++i) m_deviceChecksums[i]->setText(hex4(sums[i]));
+}
+
+void TlsDialog::setButtonsEnabled(bool on) {
+    m_saveButton->setEnabled(on);
+    m_readButton->setEnabled(on);
+}
+
+void TlsDialog::importWithDialog(CertFile which) {
+    const QString filter = which == ClientKey ? QStringLiteral("(*.key);;所有文件(*.*)")
+                                              : QStringLiteral("(*.crt);;所有文件(*.*)");
+    const QString& current = m_paths[which];
+    const QString folder = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
+    const QString chosen = QFileDialog::getOpenFileName(this, windowTitle(), folder, filter);
+    if (!chosen.isEmpty()) importFile(which, chosen);
+}
+
+bool TlsDialog::importFile(CertFile which, const QString& path) {
+    const CertUploader::FileCheck check = CertUploader::checkFile(path, m_session.language());
+    if (!check.error.isEmpty()) {
+        showMessage(this, check.error);
+        return false;
+    }
+    m_paths[which] = path;
+    m_pathLabels[which]->setText(path);
+    m_fileChecksums[which]->setText(hex4(check.checksum));
+    return true;
+}
+
+void TlsDialog::saveCertificates() {
+    setButtonsEnabled(false);
+    m_uploader.save(m_paths[Ca], m_paths[ClientCert], m_paths[ClientKey]);
+}
+
+void TlsDialog::readChecksums() {
+    setButtonsEnabled(false);
+    for (QLabel* l : m_deviceChecksums) l->clear();
+    m_uploader.readChecksums();
+}
+
+void TlsDialog::done(int result) {
+    m_uploader.cancel();
+    QDialog::done(result);
+}
+
+}  // namespace dtu

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "cert_upload.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace dtu {
+
+class Session;
+
+// The TLS dialog: picks the certificate files, writes them to the device and reads back the
+// device's checksums of what it holds. The device's answers pass through the main window's
+// answer handling. Its texts are Chinese in both languages.
+class TlsDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum CertFile { Ca, ClientCert, ClientKey };
+    using Paths = std::array<QString, 3>;
+
+    TlsDialog(Session& session, const Paths& paths, QWidget* parent = nullptr);
+
+    Paths paths() const { return m_paths; }
+
+    // What follows the file dialog once a file was chosen; false when the file was refused.
+    bool importFile(CertFile which, const QString& path);
+    // The two command buttons.
+    void saveCertificates();
+    void readChecksums();
+
+    // Closing stops a running transfer.
+    void done(int result) override;
+
+private:
+    void importWithDialog(CertFile which);
+    void showFile(CertFile which);
+    void showDeviceChecksums(const std::array<std::uint16_t, 3>& sums);
+    void setButtonsEnabled(bool on);
+
+    Session& m_session;
+    CertUploader m_uploader;
+    Paths m_paths;
+
+    std::array<QLabel*, 3> m_pathLabels{};
+    std::array<QLabel*, 3> m_fileChecksums{};
+    std::array<QLabel*, 3> m_deviceChecksums{};
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_readButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_status = nullptr;
+};
+
+}  // namespace dtu
