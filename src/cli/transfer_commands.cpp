@@ -153,12 +153,6 @@ int runFlash(const TransferJob& job, Session& session) {
     return kExitOk;
 }
 
-std::string hex4(std::uint16_t v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", v);
-    return text;
-}
-
 int runCerts(const TransferJob& job, Session& session) {
     const Language lang = session.language();
     const bool en = english(lang);
@@ -185,20 +179,19 @@ int runCerts(const TransferJob& job, Session& session) {
     const CertResult& r = uploader.lastResult();
     std::cout << r.text << "\n";
     if (!r.ok) return kExitFailed;
-    std::cout << (en ? "Checksums: " : "校验和: ") << hex4(r.checksums[0]) << " "
-              << hex4(r.checksums[1]) << " " << hex4(r.checksums[2]) << "\n";
+    std::cout << (en ? "Checksums: " : "校验和: ") << checksumText(r.checksums[0]) << " "
+              << checksumText(r.checksums[1]) << " " << checksumText(r.checksums[2]) << "\n";
     if (!job.saveCerts) return kExitOk;
     // After a save, the device must hold exactly the files just sent.
-    const std::array<std::uint16_t, 3> files{
-        job.caPath.isEmpty() ? std::uint16_t{0} : CertUploader::fileChecksum(job.caPath),
-        job.clientCertPath.isEmpty() ? std::uint16_t{0}
-                                     : CertUploader::fileChecksum(job.clientCertPath),
-        job.clientKeyPath.isEmpty() ? std::uint16_t{0}
-                                    : CertUploader::fileChecksum(job.clientKeyPath)};
+    // No path, no file: its checksum is 0, as the device reports for a part it does not hold.
+    const std::array<std::uint16_t, 3> files{CertUploader::fileChecksum(job.caPath),
+                                             CertUploader::fileChecksum(job.clientCertPath),
+                                             CertUploader::fileChecksum(job.clientKeyPath)};
     if (files == r.checksums) return kExitOk;
     std::cout << (en ? "The device's checksums differ from the files' ("
                      : "设备校验和与文件不一致 (")
-              << hex4(files[0]) << " " << hex4(files[1]) << " " << hex4(files[2]) << ")\n";
+              << checksumText(files[0]) << " " << checksumText(files[1]) << " "
+              << checksumText(files[2]) << ")\n";
     return kExitFailed;
 }
 

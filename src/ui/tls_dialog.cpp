@@ -19,7 +19,7 @@ namespace dtu {
 namespace {
 
 QString hex4(std::uint16_t value) {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+    return QString::fromStdString(checksumText(value));
 }
 
 QLabel* newValue(const QString& name, int minimumWidth) {

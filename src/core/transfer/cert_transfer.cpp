@@ -16,6 +16,12 @@ std::uint16_t fileChecksum16(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(std::accumulate(head.begin(), head.end(), std::uint32_t{0}));
 }
 
+std::string checksumText(std::uint16_t checksum) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(checksum));
+    return text;
+}
+
 std::optional<std::string> certImportRefusal(std::uint64_t fileSize) {
     if (fileSize > kCertFileImportMax) return std::string(certText::kFileHuge);
     return std::nullopt;

@@ -49,6 +49,8 @@ inline constexpr std::string_view kReadTimedOut = "读取超时";
 
 // The checksum shown beside a certificate file: the sum of its first 4096 bytes, modulo 65536.
 std::uint16_t fileChecksum16(std::span<const std::uint8_t> bytes);
+// A checksum of a file or of the device, as it is shown: four lower-case hex digits.
+std::string checksumText(std::uint16_t checksum);
 
 // Whether a file of this size may be imported; the refusal text otherwise.
 std::optional<std::string> certImportRefusal(std::uint64_t fileSize);
