@@ -75,8 +75,9 @@ void report(const char* what, int baud, const Measure& m) {
     const double elapsed = m.elapsedMs / m.runs;
     const double bytes = static_cast<double>(m.lineBytes) / m.runs;
     const double bound = bytes * 10.0 * 1000.0 / baud;
-    std::printf("%-12s %7d baud  %6.0f bytes  elapsed %8.1f ms  wire bound %8.1f ms  ratio %.3f%s\n",
-                what, baud, bytes, elapsed, bound, elapsed / bound, m.ok ? "" : "  (FAILED)");
+    std::printf(
+        "%-12s %7d baud  %6.0f bytes  elapsed %8.1f ms  wire bound %8.1f ms  ratio %.3f%s\n", what,
+        baud, bytes, elapsed, bound, elapsed / bound, m.ok ? "" : "  (FAILED)");
 }
 
 }  // namespace

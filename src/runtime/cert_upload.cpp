@@ -22,8 +22,8 @@ std::optional<std::vector<std::uint8_t>> readHead(const QString& path) {
 CertUploader::CertUploader(Session& session, QObject* parent)
     : QObject(parent), m_session(session), m_flow(m_effects, session.params()) {
     // The polls look at the record; the two time-outs wait for the device.
-    for (const auto& [timer, id] :
-         {std::pair{&m_tick, CertTimer::Tick}, std::pair{&m_checksumPoll, CertTimer::ChecksumPoll}}) {
+    for (const auto& [timer, id] : {std::pair{&m_tick, CertTimer::Tick},
+                                    std::pair{&m_checksumPoll, CertTimer::ChecksumPoll}}) {
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, id = id] { m_flow.onTimer(id); });
     }

@@ -43,8 +43,9 @@ public:
     Step onBytes(std::span<const std::uint8_t> bytes);
     Step onTimer();  // the quiet timer expired
     // A request is about to go out: a half-gathered frame (what starts with the frame head, or
-    // is its first byte alone) belongs to no answer any more and is dropped, but raw data gathered so far is returned to be shown, never lost. The quiet
-    // timer is no longer needed either way.
+    // is its first byte alone) belongs to no answer any more and is dropped, but raw data
+    // gathered so far is returned to be shown, never lost. The quiet timer is no longer needed
+    // either way.
     std::optional<Burst> beforeRequest();
     void clear() { m_buffer.clear(); }
     std::size_t pending() const { return m_buffer.size(); }

@@ -13,13 +13,13 @@ using test::Bytes;
 using Time = LineOutput::Time;
 
 TEST(WireTime, CountsStartDataParityAndStopBitsOfEveryCharacter) {
-    EXPECT_EQ(wireTime(2400, {4800, 0, 0}), 5s);      // 10 bits: start, 8 data, stop
-    EXPECT_EQ(wireTime(100, {1100, 2, 0}), 1s);       // 11 bits with a parity bit
-    EXPECT_EQ(wireTime(100, {1050, 0, 1}), 1s);       // one and a half stop bits
-    EXPECT_EQ(wireTime(100, {1200, 1, 2}), 1s);       // parity and two stop bits
-    EXPECT_EQ(wireTime(1, {9600, 0, 0}), 1042us);     // rounded up, never short
+    EXPECT_EQ(wireTime(2400, {4800, 0, 0}), 5s);   // 10 bits: start, 8 data, stop
+    EXPECT_EQ(wireTime(100, {1100, 2, 0}), 1s);    // 11 bits with a parity bit
+    EXPECT_EQ(wireTime(100, {1050, 0, 1}), 1s);    // one and a half stop bits
+    EXPECT_EQ(wireTime(100, {1200, 1, 2}), 1s);    // parity and two stop bits
+    EXPECT_EQ(wireTime(1, {9600, 0, 0}), 1042us);  // rounded up, never short
     EXPECT_EQ(wireTime(0, {9600, 0, 0}), 0us);
-    EXPECT_EQ(wireTime(10, {0, 0, 0}), 0us);          // no rate, no time
+    EXPECT_EQ(wireTime(10, {0, 0, 0}), 0us);  // no rate, no time
 }
 
 TEST(LineRefusal, NamesWhatThePortRefusedInTheWindowsLanguage) {
