@@ -829,11 +829,12 @@ void MainWindow::applyEnabling() {
     m_heartbeatData->setEnabled(e.heartbeatFields);
     m_registerMode->setEnabled(e.registerFields);
     m_registerData->setEnabled(e.registerFields);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_serverA.enable, m_serverB.enable, m_heartbeatBox,
-                                         m_registerBox, m_httpBox, m_mqttBox})
-        w->setEnabled(e.linkBoxes);
-    m_smsMode->setEnabled(e.smsMode);
+    if (e.linkBoxes)
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_serverA.enable, m_serverB.enable, m_heartbeatBox,
+                                             m_registerBox, m_httpBox, m_mqttBox})
+            w->setEnabled(*e.linkBoxes);
+    if (e.smsMode) m_smsMode->setEnabled(*e.smsMode);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
 }
