@@ -161,6 +161,11 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     m_heartbeatHex->setChecked(settings.hexHeartbeat == 1);
     m_registerHex->setChecked(settings.hexRegister == 1);
     m_piecesBox->setChecked(false);
+    // Until the first read the parameter combos choose nothing, apart from the TLS mode and
+    // the registration mode (set below, after the language fills it).
+    for (QComboBox* c : {m_dtuBaud, m_dtuParity, m_dtuDataBits, m_dtuStopBits, m_serverA.protocol,
+                         m_serverA.connMode, m_serverB.protocol, m_serverB.connMode})
+        c->setCurrentIndex(-1);
     m_tlsMode->setCurrentIndex(0);
     m_lang = languageFromInt(settings.language);
     setLanguage(m_lang);

@@ -311,7 +311,13 @@ TEST_F(Window, StartsAsRememberedAndReportsAFailedOpen) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("4G DTU&RTU 配置软件  V169"));
     EXPECT_TRUE(receiveBox().startsWith(QStringLiteral("一般操作流程：")));
     EXPECT_EQ(find<QComboBox>("baudCombo")->currentText(), QStringLiteral("9600"));
-    EXPECT_EQ(find<QComboBox>("workMode")->currentIndex(), -1);
+    // Before a read the parameter combos choose nothing, apart from two that show entry 0.
+    for (const char* name :
+         {"workMode", "smsMode", "edgeMode", "dtuBaud", "dtuParity", "dtuDataBits", "dtuStopBits",
+          "serverAProtocol", "serverBProtocol", "serverAConnMode", "serverBConnMode"}) {
+        EXPECT_EQ(find<QComboBox>(name)->currentIndex(), -1) << name;
+        EXPECT_TRUE(find<QComboBox>(name)->currentText().isEmpty()) << name;
+    }
     EXPECT_EQ(find<QComboBox>("registerMode")->currentIndex(), 0);
     EXPECT_EQ(find<QComboBox>("tlsMode")->currentIndex(), 0);
     EXPECT_TRUE(find<QLabel>("operatorName")->text().isEmpty()) << "no status before a read";
