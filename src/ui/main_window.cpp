@@ -799,6 +799,12 @@ void MainWindow::redisplay() {
     refreshStatus();
 }
 
+void MainWindow::showLoadedFile() {
+    // Like a read answer: the controls and the status, then the production record.
+    redisplay();
+    m_session.writeFactoryRecord();
+}
+
 void MainWindow::refreshStatus() {
     m_statusShown = true;
     const StatusReport s = buildStatusReport(m_session.params(), m_session.live(), m_lang);
@@ -975,7 +981,7 @@ bool MainWindow::importFrom(const QString& path) {
         m_oneClickButton->show();
         m_oneClickPath->show();
     } else {
-        redisplay();
+        showLoadedFile();
     }
     m_oneClickPath->setText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     return true;
@@ -991,7 +997,7 @@ void MainWindow::oneClickConfigure() {
     }
     DeviceParams& params = m_session.params();
     loadParamsImage(*bytes, params);
-    if (!isLockedConfig(params)) redisplay();
+    if (!isLockedConfig(params)) showLoadedFile();
     m_session.flow().setParamsRead();
     m_session.flow().save();  // the file as it stands, nothing collected from the window
     params.clear();

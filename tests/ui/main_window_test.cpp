@@ -28,6 +28,7 @@
 #include "pty_server.h"
 #include "session.h"
 #include "support/bound_record.h"
+#include "support/bytes.h"
 #include "window_fixture.h"
 
 namespace dtu {
@@ -400,6 +401,44 @@ TEST_F(Window, LockPasswordDialogsTakeExactlyEightBytes) {
     QTest::keyClicks(edit, QStringLiteral("        "));  // 8 blanks are a password
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(session.params().textView(f::configLockPassword), "        ");
+}
+
+TEST_F(Window, ImportAndOneClickAddTheDeviceToTheProductionRecord) {
+    QTemporaryDir records;
+    session.setFactoryRecordDir(records.path());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.cfg"));
+    auto writeFile = [&](const std::string& mac) {
+        DeviceParams record;
+        record.setBytes(f::macAddress, test::hex(mac));
+        record.setText(f::deviceModel, std::string_view("DTU-4G-C1"));
+        record.setText(f::imei, std::string_view("861234050123457"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(record.image().data()), kParamFileSize);
+    };
+    auto recorded = [&](const char* prefix) {
+        QByteArray all;
+        for (const QFileInfo& fi :
+             QDir(records.path())
+                 .entryInfoList({QString::fromLatin1(prefix) + QStringLiteral("-*.ini")})) {
+            QFile file(fi.filePath());
+            if (file.open(QIODevice::ReadOnly)) all += file.readAll();
+        }
+        return all;
+    };
+
+    writeFile("02 11 22 33 44 55");
+    ASSERT_TRUE(window->importFrom(path));
+    EXPECT_TRUE(recorded("factory").contains("021122334455=model:DTU-4G-C1 imei:861234050123457"));
+    EXPECT_TRUE(recorded("print").contains("021122334455"));
+
+    // One-click configuration of a file that carries no lock shows it, and so records it too.
+    writeFile("02 66 77 88 99 aa");
+    window->oneClickConfigure();
+    EXPECT_TRUE(recorded("factory").contains("0266778899aa=model:DTU-4G-C1"));
+    EXPECT_TRUE(recorded("print").contains("0266778899aa"));
+    EXPECT_TRUE(recorded("print").contains("021122334455"));
 }
 
 TEST_F(Window, ExportWritesTheRecordAndImportBringsItBack) {
