@@ -83,9 +83,11 @@ ClickLabel* newLink(const char* name, const QString& label = {}) {
     return l;
 }
 
+// Status values come from the device: shown as the characters they are, never as markup.
 QLabel* newValue(const char* name) {
     auto* l = new QLabel;
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
@@ -93,6 +95,7 @@ QLabel* newValue(const char* name) {
 ClickLabel* newField(const char* name) {
     auto* l = new ClickLabel(ClickLabel::Style::Field);
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
     return l;
 }
 

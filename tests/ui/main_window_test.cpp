@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <random>
 
 #include "click_label.h"
@@ -224,6 +225,50 @@ TEST_F(WindowOnDevice, LockedFileIsWrittenByOneClickAndNeverShown) {
     EXPECT_EQ(find<QLineEdit>("serverAHost")->text(), QStringLiteral("test.example.com"));
 }
 
+// Whether a label shows its text as the characters it holds (Qt takes a text that looks like
+// markup as rich text unless told otherwise).
+bool showsAsPlainText(const QLabel* label) {
+    return label->textFormat() == Qt::PlainText ||
+           (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+}
+
+class MarkupDevice : public WindowOnDevice {
+protected:
+    MarkupDevice() { simOptions.deviceText = "<b>ready</b> &amp; <i>waiting</i>"; }
+};
+
+TEST_F(MarkupDevice, DeviceTextsAndPathsShowAsTheCharactersTheyAre) {
+    const QString deviceText = QStringLiteral("<b>ready</b> &amp; <i>waiting</i>");
+    read();
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(waitFor([&] { return !window->findChildren<QMessageBox*>().isEmpty(); }));
+    auto* box = window->findChild<QMessageBox*>();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), deviceText);
+    EXPECT_TRUE(showsAsPlainText(label));
+    takeMessages();
+
+    // A path with markup in an export message (a name cannot hold "/", so no end tags), a device
+    // model with markup in the status area.
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("<i>line 3 &amp; 4"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    DeviceParams record = device->image();
+    record.setText(f::deviceModel, std::string_view("<b>DTU</b>"));
+    session.params() = record;
+    const QString path = folder + QStringLiteral("/<b>x.cfg");
+    ASSERT_TRUE(window->exportTo(path));
+    box = window->findChild<QMessageBox*>();
+    label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    EXPECT_EQ(label->text(), QDir::toNativeSeparators(path));
+    EXPECT_TRUE(showsAsPlainText(label));
+    takeMessages();
+    ASSERT_TRUE(window->importFrom(path));
+    EXPECT_EQ(find<QLabel>("model")->text(), QStringLiteral("<b>DTU</b>"));
+    EXPECT_TRUE(showsAsPlainText(find<QLabel>("model")));
+}
+
 TEST_F(WindowOnDevice, StatusRequestsAndHelpBoxes) {
     read();
     QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
@@ -299,8 +344,8 @@ TEST_F(Terminal, SendsTextAndHexAndShowsWhatComesBack) {
     sendLine(QString(1025, QChar('a')), false);
     EXPECT_EQ(takeMessages().size(), 1) << "more than the send buffer is refused";
 
-    ASSERT_EQ(::write(m_master, "hello", 5), 5);
-    EXPECT_TRUE(receiveBoxHas(QStringLiteral("数据:hello")));
+    ASSERT_EQ(::write(m_master, "<b>hello</b>", 12), 12);
+    EXPECT_TRUE(receiveBoxHas(QStringLiteral("数据:<b>hello</b>")));  // as it came, not as markup
     find<QCheckBox>("receiveHex")->setChecked(true);
     ASSERT_EQ(::write(m_master, "\x01\xff", 2), 2);
     EXPECT_TRUE(receiveBoxHas(QStringLiteral("01 ff")));
