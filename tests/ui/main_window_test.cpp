@@ -22,6 +22,7 @@
 #include <QTextDocument>
 #include <random>
 
+#include "app_icon.h"
 #include "click_label.h"
 #include "files/param_file.h"
 #include "lock_dialog.h"
@@ -516,6 +517,19 @@ TEST_F(Window, ExportWritesTheRecordAndImportBringsItBack) {
     EXPECT_EQ(session.params(), record);
     EXPECT_FALSE(window->exportTo(dir.filePath(QStringLiteral("no/such/dir/x.cfg"))));
     EXPECT_EQ(takeMessages().size(), 1);
+}
+
+TEST(ApplicationIcon, HasItsPictureAtEverySizeAWindowManagerAsksFor) {
+    const QIcon icon = applicationIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+        const QImage picture = icon.pixmap(QSize(size, size)).toImage();
+        ASSERT_EQ(picture.size(), QSize(size, size)) << size;
+        // The terminal fills the lower middle; the top left corner stays clear.
+        EXPECT_EQ(qAlpha(picture.pixel(size / 2, size * 3 / 4)), 255) << size;
+        EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0) << size;
+    }
 }
 
 }  // namespace
