@@ -1,5 +1,6 @@
 // Read and save against the simulated device paced to the line rate: how close the tool comes
-// to the time the bytes themselves need on the wire (10 bits per byte, both directions).
+// to the time the bytes themselves need on the wire (10 bits per byte, both directions), with
+// the requests written whole and in 32-byte pieces.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -74,8 +75,9 @@ void report(const char* what, int baud, const Measure& m) {
     const double elapsed = m.elapsedMs / m.runs;
     const double bytes = static_cast<double>(m.lineBytes) / m.runs;
     const double bound = bytes * 10.0 * 1000.0 / baud;
-    std::printf("%-5s %7d baud  %6.0f bytes  elapsed %8.1f ms  wire bound %8.1f ms  ratio %.3f%s\n",
-                what, baud, bytes, elapsed, bound, elapsed / bound, m.ok ? "" : "  (FAILED)");
+    std::printf(
+        "%-12s %7d baud  %6.0f bytes  elapsed %8.1f ms  wire bound %8.1f ms  ratio %.3f%s\n", what,
+        baud, bytes, elapsed, bound, elapsed / bound, m.ok ? "" : "  (FAILED)");
 }
 
 }  // namespace
@@ -100,7 +102,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const int runs = baud >= 115200 ? 10 : 3;
-        Measure read, save;
+        Measure read, save, readPieces, savePieces;
         // The first read makes the parameters known, so that saving is allowed; then the device
         // is given a configuration of working size, so that reads carry it back.
         runCommand(session, PendingCommand::Read, [](CommandFlow& f) { return f.read(); });
@@ -112,9 +114,18 @@ int main(int argc, char** argv) {
         measure(
             session, *device, PendingCommand::Save, [](CommandFlow& f) { return f.save(); }, runs,
             save);
+        session.flow().setPieces(true);
+        measure(
+            session, *device, PendingCommand::Read, [](CommandFlow& f) { return f.read(); }, runs,
+            readPieces);
+        measure(
+            session, *device, PendingCommand::Save, [](CommandFlow& f) { return f.save(); }, runs,
+            savePieces);
         report("read", baud, read);
         report("save", baud, save);
-        allOk = allOk && read.ok && save.ok;
+        report("read pieces", baud, readPieces);
+        report("save pieces", baud, savePieces);
+        allOk = allOk && read.ok && save.ok && readPieces.ok && savePieces.ok;
         session.closePort();
     }
     return allOk ? 0 : 1;

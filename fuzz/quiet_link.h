@@ -8,7 +8,7 @@
 
 struct QuietLink : dtu::LinkEffects {
     std::size_t written = 0;
-    void writeBytes(std::span<const std::uint8_t> b) override { written += b.size(); }
+    void writeBytes(std::span<const std::uint8_t> b, bool) override { written += b.size(); }
     void startTimer(dtu::LinkTimer, int) override {}
     void stopTimer(dtu::LinkTimer) override {}
     void appendLog(const std::string&) override {}

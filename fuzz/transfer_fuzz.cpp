@@ -278,16 +278,17 @@ public:
 
     void stopTimer(dtu::FirmwareTimer timer) override { m_timers.running.erase(timer); }
 
-    void configureLine(int baud) override {
-        check(live());
-        if (baud == dtu::kFirmwareLineBaud && !m_switched) {
-            // Only once the device accepted the upgrade.
-            check(m_event == Event::Burst && m_sent == 0 && firmwareAnswer(m_burst, dtu::FW_START));
-            m_switched = true;
-        } else {
-            // Back to the line's own rate, and only as the upgrade ends.
-            check(baud == m_options.restoreBaud && m_switched && !m_flow.running());
-        }
+    void useTransferLine() override {
+        // Only once, when the device accepted the upgrade.
+        check(live() && !m_switched);
+        check(m_event == Event::Burst && m_sent == 0 && firmwareAnswer(m_burst, dtu::FW_START));
+        m_switched = true;
+        m_line = dtu::kFirmwareLineBaud;
+    }
+
+    void restoreLine(int baud) override {
+        // Back to the line's own rate, and only as the upgrade ends.
+        check(live() && baud == m_options.restoreBaud && m_switched && !m_flow.running());
         m_line = baud;
     }
 

@@ -303,7 +303,7 @@ public:
             m_loop.quit();
         });
         if (!start()) return kExitFailed;
-        limit.start(kStatusAnswerMs);
+        limit.start(m_session.answerTimeoutMs(kStatusAnswerMs));
         run();
         QObject::disconnect(c);
         if (m_portFailed) return kExitFailed;
@@ -319,7 +319,7 @@ private:
         QTimer watchdog;
         watchdog.setSingleShot(true);
         QObject::connect(&watchdog, &QTimer::timeout, &m_loop, &QEventLoop::quit);
-        watchdog.start(kWatchdogMs);
+        watchdog.start(m_session.answerTimeoutMs(kWatchdogMs));  // a slow line's own time aside
         m_loop.exec();
     }
 

@@ -21,15 +21,15 @@ std::optional<std::vector<std::uint8_t>> readHead(const QString& path) {
 
 CertUploader::CertUploader(Session& session, QObject* parent)
     : QObject(parent), m_session(session), m_flow(m_effects, session.params()) {
-    const std::pair<QTimer*, CertTimer> timers[] = {
-        {&m_tick, CertTimer::Tick},
-        {&m_ackTimeout, CertTimer::AckTimeout},
-        {&m_checksumPoll, CertTimer::ChecksumPoll},
-        {&m_checksumTimeout, CertTimer::ChecksumTimeout}};
-    for (const auto& [timer, id] : timers) {
+    // The polls look at the record; the two time-outs wait for the device.
+    for (const auto& [timer, id] : {std::pair{&m_tick, CertTimer::Tick},
+                                    std::pair{&m_checksumPoll, CertTimer::ChecksumPoll}}) {
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, id = id] { m_flow.onTimer(id); });
     }
+    for (const auto& [timer, id] : {std::pair{&m_ackTimeout, CertTimer::AckTimeout},
+                                    std::pair{&m_checksumTimeout, CertTimer::ChecksumTimeout}})
+        connect(timer, &AnswerTimer::timeout, this, [this, id = id] { m_flow.onTimer(id); });
     // A port that fails is closed, so closing covers both.
     connect(
         &m_session, &Session::portOpenChanged, this,
@@ -116,30 +116,34 @@ void CertUploader::onPortLost() {
                                                            : "串口已关闭");
 }
 
-QTimer& CertUploader::timerFor(CertTimer timer) {
-    switch (timer) {
-        case CertTimer::Tick:
-            return m_tick;
-        case CertTimer::AckTimeout:
-            return m_ackTimeout;
-        case CertTimer::ChecksumPoll:
-            return m_checksumPoll;
-        case CertTimer::ChecksumTimeout:
-            break;
-    }
-    return m_checksumTimeout;
-}
-
 void CertUploader::Effects::writeBytes(std::span<const std::uint8_t> bytes) {
     up.m_session.flow().sendRaw(bytes);
 }
 
 void CertUploader::Effects::startTimer(CertTimer timer, int ms) {
-    up.timerFor(timer).start(ms);
+    switch (timer) {
+        case CertTimer::Tick:
+            return up.m_tick.start(ms);
+        case CertTimer::ChecksumPoll:
+            return up.m_checksumPoll.start(ms);
+        case CertTimer::AckTimeout:
+            return up.m_ackTimeout.start(ms);
+        case CertTimer::ChecksumTimeout:
+            return up.m_checksumTimeout.start(ms);
+    }
 }
 
 void CertUploader::Effects::stopTimer(CertTimer timer) {
-    up.timerFor(timer).stop();
+    switch (timer) {
+        case CertTimer::Tick:
+            return up.m_tick.stop();
+        case CertTimer::ChecksumPoll:
+            return up.m_checksumPoll.stop();
+        case CertTimer::AckTimeout:
+            return up.m_ackTimeout.stop();
+        case CertTimer::ChecksumTimeout:
+            return up.m_checksumTimeout.stop();
+    }
 }
 
 void CertUploader::Effects::progress(std::uint32_t done, std::uint32_t total) {

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <optional>
 
+#include "answer_timer.h"
 #include "transfer/cert_transfer.h"
 
 namespace dtu {
@@ -62,12 +63,12 @@ private:
 
     bool requirePort();
     void onPortLost();
-    QTimer& timerFor(CertTimer timer);
 
     Session& m_session;
     Effects m_effects{*this};
     CertTransfer m_flow;
-    QTimer m_tick, m_ackTimeout, m_checksumPoll, m_checksumTimeout;
+    QTimer m_tick, m_checksumPoll;
+    AnswerTimer m_ackTimeout{m_session}, m_checksumTimeout{m_session};
     CertResult m_result;
 };
 

@@ -18,8 +18,8 @@ std::string portLostText(Language lang) {
 
 FirmwareUpgrader::FirmwareUpgrader(Session& session, QObject* parent)
     : QObject(parent), m_session(session), m_flow(m_effects) {
-    for (QTimer* t : {&m_answerTimer, &m_pauseTimer}) t->setTimerType(Qt::PreciseTimer);
-    connect(&m_answerTimer, &QTimer::timeout, this,
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_answerTimer, &AnswerTimer::timeout, this,
             [this] { m_flow.onTimer(FirmwareTimer::Answer); });
     connect(&m_pauseTimer, &QTimer::timeout, this,
             [this] { m_flow.onTimer(FirmwareTimer::SwitchPause); });
@@ -94,29 +94,30 @@ void FirmwareUpgrader::onPortLost() {
     if (m_flow.running()) m_flow.abort(portLostText(m_session.language()), false);
 }
 
-QTimer& FirmwareUpgrader::timerFor(FirmwareTimer timer) {
-    return timer == FirmwareTimer::Answer ? m_answerTimer : m_pauseTimer;
-}
-
 void FirmwareUpgrader::Effects::writeBytes(std::span<const std::uint8_t> bytes) {
     up.m_session.flow().sendRaw(bytes);
 }
 
 void FirmwareUpgrader::Effects::startTimer(FirmwareTimer timer, int ms) {
-    up.timerFor(timer).start(ms);
+    if (timer == FirmwareTimer::Answer)
+        up.m_answerTimer.start(ms);
+    else
+        up.m_pauseTimer.start(ms);
 }
 
 void FirmwareUpgrader::Effects::stopTimer(FirmwareTimer timer) {
-    up.timerFor(timer).stop();
+    if (timer == FirmwareTimer::Answer)
+        up.m_answerTimer.stop();
+    else
+        up.m_pauseTimer.stop();
 }
 
-void FirmwareUpgrader::Effects::configureLine(int baud) {
-    if (!up.m_session.isOpen()) return;
-    // The transfer runs at 8N1; the way back restores the port's own parity and stop bits.
-    if (baud == kFirmwareLineBaud)
-        up.m_session.setLineBaud(baud, 0, 0);
-    else
-        up.m_session.setLineBaud(baud);
+void FirmwareUpgrader::Effects::useTransferLine() {
+    if (up.m_session.isOpen()) up.m_session.setLineBaud(kFirmwareLineBaud, 0, 0);
+}
+
+void FirmwareUpgrader::Effects::restoreLine(int baud) {
+    if (up.m_session.isOpen()) up.m_session.setLineBaud(baud);
 }
 
 void FirmwareUpgrader::Effects::progress(std::uint32_t done, std::uint32_t total) {

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <optional>
 
+#include "answer_timer.h"
 #include "transfer/firmware_upgrade.h"
 
 namespace dtu {
@@ -43,7 +44,8 @@ private:
         void writeBytes(std::span<const std::uint8_t> bytes) override;
         void startTimer(FirmwareTimer timer, int ms) override;
         void stopTimer(FirmwareTimer timer) override;
-        void configureLine(int baud) override;
+        void useTransferLine() override;
+        void restoreLine(int baud) override;
         void progress(std::uint32_t done, std::uint32_t total) override;
         void statusText(const std::string& text) override;
         void finished(const FirmwareResult& result) override;
@@ -51,12 +53,11 @@ private:
     };
 
     void onPortLost();
-    QTimer& timerFor(FirmwareTimer timer);
 
     Session& m_session;
     Effects m_effects{*this};
     FirmwareUpgrade m_flow;
-    QTimer m_answerTimer;
+    AnswerTimer m_answerTimer{m_session};
     QTimer m_pauseTimer;
     FirmwareResult m_result;
 };

@@ -55,12 +55,12 @@ bool SerialPort::open(const QString& path, QString& error) {
     configure(115200, 0, 0);
     // No flow control of any kind; modem lines held inactive where the port has them
     // (a pseudo-terminal has none, which is not a fault).
-    m_configuring = true;
+    m_ignoreErrors = true;
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
-    m_configuring = false;
+    m_ignoreErrors = false;
     m_written = m_read = 0;
     return true;
 }
@@ -70,20 +70,43 @@ void SerialPort::close() {
     m_port.clearError();
 }
 
-bool SerialPort::configure(int baud, int parityIndex, int stopIndex, QString* warning) {
+bool SerialPort::configure(int baud, int parityIndex, int stopIndex, LineRefusal* refused) {
     if (!m_port.isOpen()) return false;
-    m_configuring = true;
-    const bool baudOk = m_port.setBaudRate(baud);
+    m_ignoreErrors = true;
+    LineRefusal r;
+    r.baud = !m_port.setBaudRate(baud);
     m_port.setDataBits(QSerialPort::Data8);
-    QStringList refused;
-    if (!baudOk) refused << tr("baud rate %1").arg(baud);
-    if (!m_port.setParity(parityOf(parityIndex))) refused << tr("parity");
-    if (!m_port.setStopBits(stopBitsOf(stopIndex))) refused << tr("stop bits");
-    if (warning && !refused.isEmpty())
-        *warning = tr("the port refused: %1").arg(refused.join(QStringLiteral(", ")));
+    r.parity = !m_port.setParity(parityOf(parityIndex));
+    r.stopBits = !m_port.setStopBits(stopBitsOf(stopIndex));
+    if (refused) *refused = r;
     m_port.clearError();
-    m_configuring = false;
-    return baudOk;
+    m_ignoreErrors = false;
+    return !r.baud;
+}
+
+LineSettings SerialPort::line() const {
+    LineSettings line;
+    line.baud = m_port.baudRate();
+    switch (m_port.parity()) {
+        case QSerialPort::OddParity:
+            line.parityIndex = 1;
+            break;
+        case QSerialPort::EvenParity:
+            line.parityIndex = 2;
+            break;
+        case QSerialPort::MarkParity:
+            line.parityIndex = 3;
+            break;
+        case QSerialPort::SpaceParity:
+            line.parityIndex = 4;
+            break;
+        default:
+            line.parityIndex = 0;
+    }
+    line.stopIndex = m_port.stopBits() == QSerialPort::OneAndHalfStop ? 1
+                     : m_port.stopBits() == QSerialPort::TwoStop      ? 2
+                                                                      : 0;
+    return line;
 }
 
 bool SerialPort::write(std::span<const std::uint8_t> bytes) {
@@ -95,6 +118,13 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) {
         fail(m_port.errorString());
         return false;
     }
+    // Straight to the driver: left in the port's buffer, it would be joined with the next
+    // write into one. A driver with no room just now takes the bytes later from the port's
+    // buffer, and a port that broke says so then.
+    m_ignoreErrors = true;
+    m_port.flush();
+    m_port.clearError();
+    m_ignoreErrors = false;
     m_written += bytes.size();
     return true;
 }
@@ -107,7 +137,9 @@ void SerialPort::onReadyRead() {
 }
 
 void SerialPort::onError(QSerialPort::SerialPortError error) {
-    if (m_configuring) return;  // a refused setting is a warning, not a broken port
+    // A refused setting is a warning, and a flush that found the driver full is retried by
+    // the port itself: neither is a broken port.
+    if (m_ignoreErrors) return;
     switch (error) {
         case QSerialPort::NoError:
         case QSerialPort::TimeoutError:

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "link/serial_line.h"
+
 namespace dtu {
 
 // The PC serial port: opened by path (a real port or a pseudo-terminal), 8 data bits, no flow
@@ -26,11 +28,14 @@ public:
 
     // Line settings: parity index 0 none, 1 odd, 2 even; stop-bits index 0 one, 1 one and a
     // half, 2 two. A setting the driver refuses (pseudo-terminals have no parity) is reported
-    // in warning and the others still apply; returns false only when the baud rate failed.
-    bool configure(int baud, int parityIndex, int stopIndex, QString* warning = nullptr);
+    // in refused and the others still apply; returns false only when the baud rate failed.
+    bool configure(int baud, int parityIndex, int stopIndex, LineRefusal* refused = nullptr);
     int baudRate() const { return m_port.baudRate(); }
+    // The settings the line really runs at.
+    LineSettings line() const;
 
-    // Queues the bytes for the line. A port that refuses them is closed and failed() tells why.
+    // Hands the bytes to the driver now, as one write of their own. A port that refuses them
+    // is closed and failed() tells why.
     bool write(std::span<const std::uint8_t> bytes);
 
     std::uint64_t bytesWritten() const { return m_written; }
@@ -49,7 +54,7 @@ private:
     QSerialPort m_port;
     std::uint64_t m_written = 0;
     std::uint64_t m_read = 0;
-    bool m_configuring = false;
+    bool m_ignoreErrors = false;
 };
 
 }  // namespace dtu

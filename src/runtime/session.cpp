@@ -10,11 +10,13 @@
 namespace dtu {
 
 Session::Session(QObject* parent) : QObject(parent), m_flow(*this, m_params, m_live) {
-    for (QTimer* t : {&m_gatherTimer, &m_probeTimer, &m_replyTimer}) {
+    for (QTimer* t : {&m_gatherTimer, &m_probeTimer, &m_replyTimer, &m_writeTimer}) {
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
     }
+    m_clock.start();
     connect(&m_gatherTimer, &QTimer::timeout, this, &Session::onGatherTimer);
+    connect(&m_writeTimer, &QTimer::timeout, this, &Session::writeDue);
     connect(&m_probeTimer, &QTimer::timeout, this, [this] { m_flow.onTimer(LinkTimer::Probe); });
     connect(&m_replyTimer, &QTimer::timeout, this, [this] { m_flow.onTimer(LinkTimer::Reply); });
     connect(&m_port, &SerialPort::bytesArrived, this, &Session::onBytes);
@@ -39,11 +41,15 @@ bool Session::openPort(const QString& path, int baud, int parityIndex, int stopI
     m_parityIndex = parityIndex;
     m_stopIndex = stopIndex;
     m_gatherer.clear();
+    m_output.clear();
     if (baud > 0) {
         setLineBaud(baud);
     } else {
-        m_lineBaud = 115200;  // the port's opening rate until the probe sets one
+        // The port's opening rate until the probe sets one; frames are gathered at the rate
+        // the line really has, also while the probe runs.
+        m_lineBaud = 115200;
         m_gatherer.setLineBaud(m_lineBaud);
+        m_output.setLine(m_port.line());
     }
     m_flow.setPortOpen(true, baud);
     emit portOpenChanged(true);
@@ -56,6 +62,8 @@ void Session::closePort() {
     m_port.close();
     m_gatherTimer.stop();
     m_gatherer.clear();
+    m_writeTimer.stop();
+    m_output.clear();
     emit portOpenChanged(false);
 }
 
@@ -83,11 +91,23 @@ void Session::setLineBaud(int baud) {
 }
 
 void Session::setLineBaud(int baud, int parityIndex, int stopIndex) {
-    QString warning;
-    m_port.configure(baud, parityIndex, stopIndex, &warning);
-    if (!warning.isEmpty()) emit lineWarning(warning);
+    LineRefusal refused;
+    m_port.configure(baud, parityIndex, stopIndex, &refused);
+    if (refused.any())
+        emit lineWarning(QString::fromStdString(lineRefusalText(refused, baud, language())));
     m_lineBaud = baud;
     m_gatherer.setLineBaud(baud);
+    // The time on the wire follows what the port really took.
+    m_output.setLine(m_port.line());
+}
+
+int Session::answerTimeoutMs(int ms) const {
+    return m_output.answerTimeoutMs(ms, now());
+}
+
+LineOutput::Time Session::now() const {
+    return std::chrono::duration_cast<LineOutput::Time>(
+        std::chrono::nanoseconds(m_clock.nsecsElapsed()));
 }
 
 // --- receive path ---
@@ -125,6 +145,8 @@ void Session::onPortFailed(const QString& reason) {
     m_flow.setPortOpen(false);
     m_gatherTimer.stop();
     m_gatherer.clear();
+    m_writeTimer.stop();
+    m_output.clear();
     const bool en = m_flow.language() == Language::English;
     appendLog((en ? "The serial port failed and was closed: " : "串口异常，已关闭：") +
               reason.toStdString() + "\r\n");
@@ -134,12 +156,25 @@ void Session::onPortFailed(const QString& reason) {
 
 // --- effects of the command flows ---
 
-void Session::writeBytes(std::span<const std::uint8_t> bytes) {
-    // A request starts a new exchange: bytes still being gathered belong to none, and an answer
-    // can only be one that follows its request (the port discards its unread input likewise).
+void Session::writeBytes(std::span<const std::uint8_t> bytes, bool piece) {
+    // A request starts a new exchange: a half-gathered frame belongs to none, and an answer can
+    // only be one that follows its request (the port discards its unread input likewise). Raw
+    // data gathered before it is still shown.
     m_gatherTimer.stop();
-    m_gatherer.clear();
-    m_port.write(bytes);
+    if (auto raw = m_gatherer.beforeRequest()) deliver(*raw);
+    if (!m_port.isOpen()) return;
+    m_output.queue(bytes, piece, now());
+    writeDue();
+}
+
+void Session::writeDue() {
+    const LineOutput::Step step = m_output.take(now());
+    for (const auto& bytes : step.writes) {
+        if (!m_port.write(bytes)) return;  // the port failed and took the rest with it
+    }
+    if (!step.next) return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*step.next - now());
+    m_writeTimer.start(static_cast<int>(std::max<std::int64_t>(0, wait.count())));
 }
 
 QTimer& Session::timerFor(LinkTimer timer) {
@@ -147,7 +182,8 @@ QTimer& Session::timerFor(LinkTimer timer) {
 }
 
 void Session::startTimer(LinkTimer timer, int ms) {
-    timerFor(timer).start(ms);
+    // Both are answer time-outs: the probe's step waits for the answer at one rate.
+    timerFor(timer).start(answerTimeoutMs(ms));
 }
 
 void Session::stopTimer(LinkTimer timer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include "link/burst.h"
 #include "link/command_flow.h"
 #include "link/receive_log.h"
+#include "link/serial_line.h"
 #include "params/device_params.h"
 #include "params/live_state.h"
 #include "serial_port.h"
@@ -62,6 +64,10 @@ public:
     void setLineBaud(int baud);
     void setLineBaud(int baud, int parityIndex, int stopIndex);
 
+    // An answer's time-out of ms started now: it counts from when everything handed to the
+    // port so far has left the line, at the line's real settings.
+    int answerTimeoutMs(int ms) const;
+
     // Where the production record goes; nothing is written while the folder does not exist.
     void setFactoryRecordDir(const QString& dir) { m_factoryDir = dir; }
     QString factoryRecordDir() const { return m_factoryDir; }
@@ -90,7 +96,7 @@ signals:
 
 private:
     // LinkEffects
-    void writeBytes(std::span<const std::uint8_t> bytes) override;
+    void writeBytes(std::span<const std::uint8_t> bytes, bool piece) override;
     void startTimer(LinkTimer timer, int ms) override;
     void stopTimer(LinkTimer timer) override;
     void appendLog(const std::string& text) override;
@@ -108,6 +114,8 @@ private:
     void applyGather(BurstGatherer::Step step);
     void deliver(const Burst& burst);
     void onPortFailed(const QString& reason);
+    void writeDue();
+    LineOutput::Time now() const;
     QTimer& timerFor(LinkTimer timer);
 
     DeviceParams m_params;
@@ -119,6 +127,9 @@ private:
     QTimer m_gatherTimer;
     QTimer m_probeTimer;
     QTimer m_replyTimer;
+    LineOutput m_output;
+    QTimer m_writeTimer;  // the next piece of a request in pieces
+    QElapsedTimer m_clock;
     LockPassword m_accessPassword{};
     bool m_lockEnabled = false;
     int m_parityIndex = 0;

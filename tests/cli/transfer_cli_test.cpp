@@ -104,9 +104,9 @@ TEST_F(Transfer, LostAndGarbledAcknowledgementsAreRecoveredByRepetition) {
 }
 
 TEST_F(Transfer, AnAcknowledgementOutOfStepStopsWithBadNumber) {
-    // Block 1's acknowledgement comes late, after its repetition: the device's answer to the
-    // repetition then names a block the tool has already passed.
-    auto sim = start({"--delay", "4:3300"});
+    // Block 1's acknowledgement comes long after its repetition (twice the block's time-out):
+    // the device's answer to the repetition then names a block the tool has already passed.
+    auto sim = start({"--delay", "4:6000"});
     const RunResult r = run(*sim, {"flash", firmware("fw.bin", 6000, 0x11)});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.ends_with("升级失败 bad number\n")) << r.out;

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <memory>
 
 #include "support/bytes.h"
 #include "support/event_loop.h"
@@ -55,6 +56,16 @@ protected:
     void send(const Bytes& b) {
         ASSERT_EQ(::write(m_master, b.data(), b.size()), ssize_t(b.size()));
     }
+    // Runs request once, right after the session has taken the first bytes that arrive: in
+    // the same moment, so no gathering pause can have ended in between.
+    void requestOnArrival(std::function<void()> request) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(&session.port(), &SerialPort::bytesArrived,
+                                 [once, request = std::move(request)] {
+                                     QObject::disconnect(*once);
+                                     request();
+                                 });
+    }
 
     Session session;
     std::string log;
@@ -79,15 +90,43 @@ TEST_F(SessionOnPty, RawDataIsShownAndStaleBytesDoNotSpoilTheNextAnswer) {
     ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
     EXPECT_EQ(log, "数据:OK \r\n");
 
-    // Half a frame, then a request: the answer that follows stands on its own.
+    // Half a frame, then a request in the same moment, before any pause could end the burst:
+    // the answer that follows stands on its own.
     log.clear();
+    requestOnArrival([&] { session.flow().factoryReset(); });
     send(hex("88 3A 83 00"));
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    ASSERT_TRUE(session.flow().factoryReset());
-    received(7);
+    EXPECT_EQ(received(7), hex("88 3A 05 00 00 45 2E"));
     send(hex("88 3A 85 00 00 45 2E"));
     ASSERT_TRUE(waitFor([&] { return !log.empty(); }));
     EXPECT_EQ(log, "恢复出厂:成功\r\n");
+}
+
+TEST_F(SessionOnPty, RawDataGatheredWhenARequestGoesOutIsShownFirst) {
+    ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+    requestOnArrival([&] { session.flow().reboot(); });
+    send(hex("4F 4B"));
+    EXPECT_EQ(received(7), hex("88 3A 06 00 00 45 2E"));
+    EXPECT_EQ(log, "数据:OK \r\n");
+    send(hex("88 3A 86 00 00 45 2E"));
+    ASSERT_TRUE(waitFor([&] { return log.size() > 12; }));
+    EXPECT_EQ(log, "数据:OK \r\n重启设备:成功\r\n");
+}
+
+TEST_F(SessionOnPty, LineSettingsThePortRefusesAreReportedInTheSessionsLanguage) {
+    std::vector<QString> warnings;
+    QObject::connect(&session, &Session::lineWarning,
+                     [&](const QString& text) { warnings.push_back(text); });
+    session.closePort();
+    // A pseudo-terminal has no parity.
+    ASSERT_TRUE(session.openPort(ptsname(m_master), 9600, 2, 0));
+    session.setLanguage(Language::English);
+    session.setLineBaud(4800);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(warnings[0], QStringLiteral("串口不接受这些设置：校验位"));
+    EXPECT_EQ(warnings[1], QStringLiteral("The port refused these line settings: parity"));
+    // The line works with the rest; its time on the wire is that of what it really runs.
+    EXPECT_EQ(session.port().line().parityIndex, 0);
+    EXPECT_EQ(session.port().line().baud, 4800);
 }
 
 TEST_F(SessionOnPty, WhileAFirmwareReceiverIsSetEveryBurstGoesToIt) {

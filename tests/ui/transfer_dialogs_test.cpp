@@ -172,11 +172,11 @@ TEST_F(Dialogs, FirmwareFilesThatCannotBeSentAreRefusedBeforeAnything) {
     EXPECT_EQ(device->counters().bytesIn, before) << "nothing reached the device";
 }
 
-// Block 1's acknowledgement comes after its repetition; the answer to the repetition then names
-// a block the tool has passed.
+// Block 1's acknowledgement comes long after its repetition (twice the block's time-out); the
+// answer to the repetition then names a block the tool has passed.
 class LateAcknowledgement : public Dialogs {
 protected:
-    LateAcknowledgement() { simOptions.faults.push_back({sim::FaultKind::Delay, 4, 3300}); }
+    LateAcknowledgement() { simOptions.faults.push_back({sim::FaultKind::Delay, 4, 6000}); }
 };
 
 TEST_F(LateAcknowledgement, AWrongBlockNumberStopsTheUpgradeAndTheButtonStaysOff) {

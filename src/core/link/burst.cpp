@@ -7,16 +7,12 @@
 namespace dtu {
 
 int frameGatherPauseMs(int baud) {
-    switch (baud) {
-        case 1200:
-            return 320;
-        case 2400:
-            return 160;
-        case 4800:
-            return 80;
-        default:
-            return baud >= 9600 ? 50 : 0;
-    }
+    // Below 9600 the pause is about 38 character times at 10 bits (320 ms at 1200), so that a
+    // frame the device sends in parts is not cut in two on any slow line.
+    constexpr int kFastPauseMs = 50;
+    constexpr int kSlowPauseBitMs = 384000;
+    if (baud <= 0 || baud >= 9600) return kFastPauseMs;
+    return std::max(kFastPauseMs, (kSlowPauseBitMs + baud - 1) / baud);
 }
 
 namespace {
@@ -62,16 +58,15 @@ BurstGatherer::Step BurstGatherer::onBytes(std::span<const std::uint8_t> bytes) 
             m_buffer.clear();
         }
     }
-    if (m_buffer.empty()) return step;
-    const int pause = pauseMs();
-    if (pause > 0) {
-        step.timerMs = pause;
-    } else {
-        // No pause: the burst ends with what has arrived so far.
-        step.bursts.push_back({std::move(m_buffer)});
-        m_buffer.clear();
-    }
+    if (!m_buffer.empty()) step.timerMs = pauseMs();
     return step;
+}
+
+std::optional<Burst> BurstGatherer::beforeRequest() {
+    std::optional<Burst> raw;
+    if (!m_buffer.empty() && !mayStartFrame(m_buffer)) raw = Burst{std::move(m_buffer)};
+    m_buffer.clear();
+    return raw;
 }
 
 BurstGatherer::Step BurstGatherer::onTimer() {

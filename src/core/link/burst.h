@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -15,8 +16,9 @@ namespace dtu {
 inline constexpr std::size_t kBurstCapacity = 10240;
 inline constexpr int kRawGatherPauseMs = 20;
 
-// Quiet time that ends a burst starting like a frame, by the line's baud rate. Slow lines get
-// longer pauses so that a frame is not cut in two; 0 means no pause at all.
+// Quiet time that ends a burst starting like a frame, by the line's baud rate: 50 ms from 9600
+// up, longer on slower lines (1200 320 ms, 2400 160 ms, 4800 80 ms, and so on for any rate) so
+// that a frame is not cut in two.
 int frameGatherPauseMs(int baud);
 
 struct Burst {
@@ -40,6 +42,11 @@ public:
 
     Step onBytes(std::span<const std::uint8_t> bytes);
     Step onTimer();  // the quiet timer expired
+    // A request is about to go out: a half-gathered frame (what starts with the frame head, or
+    // is its first byte alone) belongs to no answer any more and is dropped, but raw data
+    // gathered so far is returned to be shown, never lost. The quiet timer is no longer needed
+    // either way.
+    std::optional<Burst> beforeRequest();
     void clear() { m_buffer.clear(); }
     std::size_t pending() const { return m_buffer.size(); }
 

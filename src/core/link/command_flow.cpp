@@ -88,10 +88,10 @@ bool CommandFlow::requirePort(bool readText) {
 
 void CommandFlow::sendFrame(std::span<const std::uint8_t> frame, bool inPieces) {
     if (!inPieces) {
-        m_fx.writeBytes(frame);
+        m_fx.writeBytes(frame, false);
         return;
     }
-    for (const auto piece : splitPieces(frame)) m_fx.writeBytes(piece);
+    for (const auto piece : splitPieces(frame)) m_fx.writeBytes(piece, true);
 }
 
 void CommandFlow::enableCommands(bool on) {

@@ -62,9 +62,12 @@ std::string saveRefusalText(const SaveFrame& frame, Language lang);
 class LinkEffects {
 public:
     virtual ~LinkEffects() = default;
-    // Bytes for the port, one write each (a frame in pieces is several calls).
-    virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
-    virtual void startTimer(LinkTimer timer, int ms) = 0;  // restarts a running timer
+    // Bytes for the port, one write each. The pieces of a frame are several calls with piece
+    // set: each must reach the line on its own, after the one before has left it.
+    virtual void writeBytes(std::span<const std::uint8_t> bytes, bool piece) = 0;
+    // Starts (or restarts) a timer. An answer's time-out counts from when the bytes written
+    // before it have left the line, not from when they were handed over.
+    virtual void startTimer(LinkTimer timer, int ms) = 0;
     virtual void stopTimer(LinkTimer timer) = 0;
     virtual void appendLog(const std::string& text) = 0;  // ends in "\r\n" where the line does
     virtual void messageBox(const std::string& text) = 0;

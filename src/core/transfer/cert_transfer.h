@@ -96,7 +96,8 @@ class CertEffects {
 public:
     virtual ~CertEffects() = default;
     virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
-    // A timer fires every ms until stopped; starting a running timer restarts it.
+    // A timer fires every ms until stopped; starting a running timer restarts it. The two
+    // time-outs count from when the bytes written before them have left the line.
     virtual void startTimer(CertTimer timer, int ms) = 0;
     virtual void stopTimer(CertTimer timer) = 0;
     virtual void progress(std::uint32_t done, std::uint32_t total) = 0;

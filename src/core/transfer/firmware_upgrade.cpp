@@ -80,7 +80,7 @@ void FirmwareUpgrade::onAnswer(std::span<const std::uint8_t> frame) {
             // Both ends change the rate now; the device needs a moment before it listens.
             m_state = State::Switching;
             m_lineSwitched = true;
-            m_fx.configureLine(kFirmwareLineBaud);
+            m_fx.useTransferLine();
             m_fx.progress(0, blockCount());
             m_fx.startTimer(FirmwareTimer::SwitchPause, kFirmwareSwitchPauseMs);
             return;
@@ -158,7 +158,7 @@ void FirmwareUpgrade::finish(bool ok, std::string text, bool factoryResetDone, b
     m_retryCount = 0;
     // Whatever the outcome, the rest of the tool talks to the device at the line's own rate.
     if (m_lineSwitched && lineUsable && m_options.restoreBaud > 0)
-        m_fx.configureLine(m_options.restoreBaud);
+        m_fx.restoreLine(m_options.restoreBaud);
     m_lineSwitched = false;
     m_fx.statusText(text);
     FirmwareResult result;

@@ -41,10 +41,15 @@ class FirmwareEffects {
 public:
     virtual ~FirmwareEffects() = default;
     virtual void writeBytes(std::span<const std::uint8_t> bytes) = 0;
-    // A timer fires every ms until stopped; starting a running timer restarts it.
+    // A timer fires every ms until stopped; starting a running timer restarts it. The answer
+    // timer counts each period from when the bytes written before it have left the line.
     virtual void startTimer(FirmwareTimer timer, int ms) = 0;
     virtual void stopTimer(FirmwareTimer timer) = 0;
-    virtual void configureLine(int baud) = 0;  // 8 data bits, no parity, one stop bit
+    // The line for the transfer: kFirmwareLineBaud, 8 data bits, no parity, one stop bit.
+    virtual void useTransferLine() = 0;
+    // The line back at the port's own rate, with the port's own parity and stop bits (whatever
+    // that rate is, the transfer rate included).
+    virtual void restoreLine(int baud) = 0;
     virtual void progress(std::uint32_t done, std::uint32_t total) = 0;
     virtual void statusText(const std::string& text) = 0;
     virtual void finished(const FirmwareResult& result) = 0;

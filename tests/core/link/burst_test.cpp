@@ -19,15 +19,19 @@ std::vector<Bytes> bytesOf(const BurstGatherer::Step& step) {
     return out;
 }
 
-TEST(GatherPause, FollowsTheLineRate) {
+TEST(GatherPause, FollowsTheLineRateWhateverTheRate) {
     EXPECT_EQ(frameGatherPauseMs(1200), 320);
     EXPECT_EQ(frameGatherPauseMs(2400), 160);
     EXPECT_EQ(frameGatherPauseMs(4800), 80);
     EXPECT_EQ(frameGatherPauseMs(9600), 50);
     EXPECT_EQ(frameGatherPauseMs(14400), 50);
     EXPECT_EQ(frameGatherPauseMs(460800), 50);
-    EXPECT_EQ(frameGatherPauseMs(0), 0);
-    EXPECT_EQ(frameGatherPauseMs(1800), 0);
+    // Rates outside the table get as many character times as the table's rates do.
+    EXPECT_EQ(frameGatherPauseMs(300), 1280);
+    EXPECT_EQ(frameGatherPauseMs(600), 640);
+    EXPECT_EQ(frameGatherPauseMs(1800), 214);
+    EXPECT_EQ(frameGatherPauseMs(7200), 54);
+    EXPECT_EQ(frameGatherPauseMs(8000), 50);  // never less than the fast lines' pause
 }
 
 TEST(BurstGatherer, DeliversAFrameTheMomentItIsComplete) {
@@ -84,12 +88,30 @@ TEST(BurstGatherer, FirmwareModeUsesTheShortPauseAndStillDeliversFramesEarly) {
     EXPECT_EQ(bytesOf(g.onBytes(hex("00 45 2E"))), std::vector<Bytes>{hex("88 3A 87 00 00 45 2E")});
 }
 
-TEST(BurstGatherer, WithoutAPauseABurstEndsWithWhatHasArrived) {
+TEST(BurstGatherer, ASlowLineOutsideTheTableStillWaitsForTheRestOfAFrame) {
     BurstGatherer g;
-    g.setLineBaud(0);
-    const auto step = g.onBytes(hex("88 3A 83 00 05"));
-    EXPECT_EQ(bytesOf(step), std::vector<Bytes>{hex("88 3A 83 00 05")});
-    EXPECT_LT(step.timerMs, 0);
+    g.setLineBaud(600);
+    const auto first = g.onBytes(std::span(kSaveAck).first(4));
+    EXPECT_TRUE(first.bursts.empty());
+    EXPECT_EQ(first.timerMs, 640);
+    EXPECT_EQ(bytesOf(g.onBytes(std::span(kSaveAck).subspan(4))), std::vector<Bytes>{kSaveAck});
+}
+
+TEST(BurstGatherer, ARequestKeepsRawDataAndDropsOnlyAHalfFrame) {
+    BurstGatherer g;
+    g.onBytes(hex("4F 4B 88 3A"));  // raw text, whatever follows it
+    auto raw = g.beforeRequest();
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(raw->bytes, hex("4F 4B 88 3A"));
+    EXPECT_EQ(g.pending(), 0u);
+
+    g.onBytes(hex("88 3A 83 00"));  // the start of an answer nobody waits for any more
+    EXPECT_FALSE(g.beforeRequest());
+    EXPECT_EQ(g.pending(), 0u);
+    g.onBytes(hex("88"));  // a first head byte alone may be one too
+    EXPECT_FALSE(g.beforeRequest());
+    EXPECT_FALSE(g.beforeRequest());  // nothing gathered, nothing to show
+    EXPECT_TRUE(g.onTimer().bursts.empty());
 }
 
 TEST(BurstGatherer, CutsAnOversizeBurstAndKeepsGathering) {

@@ -30,8 +30,10 @@ struct World : LinkEffects {
     std::vector<int> found;
     std::function<void(const Bytes&)> device;  // answers writes, when set
 
-    void writeBytes(std::span<const std::uint8_t> b) override {
+    std::vector<bool> pieces;  // per write: one piece of a frame
+    void writeBytes(std::span<const std::uint8_t> b, bool piece) override {
         writes.emplace_back(b.begin(), b.end());
+        pieces.push_back(piece);
         if (device) device(writes.back());
     }
     void startTimer(LinkTimer t, int ms) override { deadlines[t] = now + ms; }
@@ -128,6 +130,13 @@ TEST_F(Flow, LockedReadInPiecesGoesOutAsFiveWrites) {
     ASSERT_EQ(world.writes.size(), 5u);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(world.writes[i].size(), 32u);
     EXPECT_EQ(world.writes[4], hex("38 AA"));
+    EXPECT_EQ(world.pieces, std::vector<bool>(5, true));
+
+    // Without the box a request is one write, and never a piece.
+    flow.setPieces(false);
+    flow.reboot();
+    ASSERT_EQ(world.pieces.size(), 6u);
+    EXPECT_FALSE(world.pieces[5]);
 }
 
 TEST_F(Flow, TimedOutReadStillReportsALateAnswer) {

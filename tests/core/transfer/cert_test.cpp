@@ -123,7 +123,7 @@ struct World : CertEffects {
 // The link's own answer handling stands between the device and the transfer: it raises the
 // acknowledgement flag and stores the checksums in the record.
 struct Link : LinkEffects {
-    void writeBytes(std::span<const std::uint8_t>) override {}
+    void writeBytes(std::span<const std::uint8_t>, bool) override {}
     void startTimer(LinkTimer, int) override {}
     void stopTimer(LinkTimer) override {}
     void appendLog(const std::string&) override {}

@@ -146,7 +146,7 @@ TEST(FirmwareFrames, BlocksCarryNumberDataAndSumAndTheLastHasItsOwnTag) {
 struct World : FirmwareEffects {
     test::FakeTimers<FirmwareTimer> timers;
     std::vector<Bytes> writes;
-    std::vector<int> lineRates;
+    std::vector<std::string> lines;  // "transfer", or the rate the port went back to
     std::vector<std::string> status;
     std::pair<std::uint32_t, std::uint32_t> lastProgress{0, 0};
     std::vector<FirmwareResult> results;
@@ -158,7 +158,8 @@ struct World : FirmwareEffects {
     }
     void startTimer(FirmwareTimer t, int ms) override { timers.start(t, ms); }
     void stopTimer(FirmwareTimer t) override { timers.stop(t); }
-    void configureLine(int baud) override { lineRates.push_back(baud); }
+    void useTransferLine() override { lines.push_back("transfer"); }
+    void restoreLine(int baud) override { lines.push_back(std::to_string(baud)); }
     void progress(std::uint32_t done, std::uint32_t total) override {
         lastProgress = {done, total};
     }
@@ -222,7 +223,7 @@ TEST_F(Upgrade, FullUpgradeSwitchesTheLineForTheTransferAndBack) {
     EXPECT_FALSE(flow.start(img, options()));  // one at a time
 
     deliver();  // accepted: the line changes, and the size follows after the pause
-    EXPECT_EQ(world.lineRates, std::vector<int>{230400});
+    EXPECT_EQ(world.lines, std::vector<std::string>{"transfer"});
     EXPECT_EQ(world.writes.size(), 1u);
     EXPECT_FALSE(world.timers.running(FirmwareTimer::Answer));
     advance(799);
@@ -241,7 +242,7 @@ TEST_F(Upgrade, FullUpgradeSwitchesTheLineForTheTransferAndBack) {
     runToEnd();
     ASSERT_EQ(world.writes.size(), 5u);  // start, size, three blocks
     EXPECT_EQ(world.writes[4][5], FW_LAST_BLOCK);
-    EXPECT_EQ(world.lineRates, (std::vector<int>{230400, 9600}));
+    EXPECT_EQ(world.lines, (std::vector<std::string>{"transfer", "9600"}));
     EXPECT_EQ(world.status, (std::vector<std::string>{" ", "1/3", "2/3", "3/3", "升级成功"}));
     ASSERT_EQ(world.results.size(), 1u);
     EXPECT_TRUE(world.results[0].ok);
@@ -278,7 +279,7 @@ TEST_F(Upgrade, UnansweredFramesAreRepeatedFourTimesThenTheUpgradeFails) {
     ASSERT_EQ(world.results.size(), 1u);
     EXPECT_FALSE(world.results[0].ok);
     EXPECT_EQ(world.results[0].text, "升级失败(0x00)");
-    EXPECT_TRUE(world.lineRates.empty());  // the device never took the upgrade
+    EXPECT_TRUE(world.lines.empty());  // the device never took the upgrade
     EXPECT_TRUE(world.timers.idle());
 }
 
@@ -295,7 +296,7 @@ TEST_F(Upgrade, BlocksWaitLongerAndAFailureAfterAcceptancePutsTheLineBack) {
     ASSERT_EQ(world.results.size(), 1u);
     EXPECT_EQ(world.results[0].text, "升级失败(0x04)");
     EXPECT_EQ(world.status.back(), "升级失败(0x04)");
-    EXPECT_EQ(world.lineRates, (std::vector<int>{230400, 9600}));
+    EXPECT_EQ(world.lines, (std::vector<std::string>{"transfer", "9600"}));
 }
 
 TEST_F(Upgrade, LostAnswersAreRecoveredByRepetition) {
@@ -326,7 +327,45 @@ TEST_F(Upgrade, WrongBlockNumberStopsTheTransfer) {
     EXPECT_EQ(world.status.back(), "升级失败 bad number");
     EXPECT_EQ(world.writes.size(), sent);
     EXPECT_TRUE(world.timers.idle());
-    EXPECT_EQ(world.lineRates, (std::vector<int>{230400, 9600}));
+    EXPECT_EQ(world.lines, (std::vector<std::string>{"transfer", "9600"}));
+}
+
+// Block 1's acknowledgement comes after the block was repeated: it moves the transfer on, and the
+// acknowledgement of the repetition then names a block the tool has passed.
+TEST_F(Upgrade, AnAcknowledgementAfterItsRepetitionEndsWithBadNumber) {
+    const FirmwareImage img = image(6000);
+    ASSERT_TRUE(flow.start(img, options()));
+    flow.onBurst(answer(FW_START, {0}));
+    advance(800);
+    flow.onBurst(answer(FW_SIZE, {0}));
+    flow.onBurst(blockAck(1));
+    ASSERT_EQ(world.writes.size(), 4u);
+    advance(2999);
+    EXPECT_EQ(world.writes.size(), 4u);
+    advance(1);
+    ASSERT_EQ(world.writes.size(), 5u);
+    EXPECT_EQ(world.writes[4], firmwareBlockFrame(img, 1));
+
+    flow.onBurst(blockAck(2));  // the late one
+    ASSERT_EQ(world.writes.size(), 6u);
+    EXPECT_EQ(world.writes[5], firmwareBlockFrame(img, 2));
+    flow.onBurst(blockAck(2));  // the repetition's
+    ASSERT_EQ(world.results.size(), 1u);
+    EXPECT_EQ(world.results[0].text, "升级失败 bad number");
+    EXPECT_EQ(world.writes.size(), 6u);
+    EXPECT_TRUE(world.timers.idle());
+    EXPECT_EQ(world.lines, (std::vector<std::string>{"transfer", "9600"}));
+}
+
+TEST_F(Upgrade, APortThatRunsAtTheTransferRateGetsItsOwnLineBack) {
+    const FirmwareImage img = image(100);
+    attachDevice(img);
+    ASSERT_TRUE(flow.start(img, {false, {}, kFirmwareLineBaud}));
+    runToEnd();
+    ASSERT_EQ(world.results.size(), 1u);
+    EXPECT_TRUE(world.results[0].ok);
+    // Not the transfer's 8N1 a second time: the port's own parity and stop bits come back.
+    EXPECT_EQ(world.lines, (std::vector<std::string>{"transfer", "230400"}));
 }
 
 TEST_F(Upgrade, OnlyTheAnswerToTheFrameOutstandingCounts) {
@@ -340,7 +379,7 @@ TEST_F(Upgrade, OnlyTheAnswerToTheFrameOutstandingCounts) {
     flow.onBurst(answer(FW_START, {0}));
     flow.onBurst(answer(FW_START, {0}));  // a late copy during the pause changes nothing
     advance(800);
-    EXPECT_EQ(world.lineRates, std::vector<int>{230400});
+    EXPECT_EQ(world.lines, std::vector<std::string>{"transfer"});
     EXPECT_EQ(world.writes.size(), 2u);
     // A block answer too short to carry its number is no answer.
     flow.onBurst(answer(FW_SIZE, {0}));
@@ -375,7 +414,7 @@ TEST_F(Upgrade, AbortStopsEverythingAndLeavesAFailedPortAlone) {
     ASSERT_EQ(world.results.size(), 1u);
     EXPECT_FALSE(world.results[0].ok);
     EXPECT_EQ(world.results[0].text, "port gone");
-    EXPECT_EQ(world.lineRates, std::vector<int>{230400});
+    EXPECT_EQ(world.lines, std::vector<std::string>{"transfer"});
     EXPECT_TRUE(world.timers.idle());
     advance(5000);
     EXPECT_EQ(world.writes.size(), 1u);
