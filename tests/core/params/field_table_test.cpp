@@ -168,6 +168,20 @@ TEST(RecordLayout, ArraysAndPollingRecordsHaveTheirElements) {
     EXPECT_TRUE(findField("reserved@71")->reserved);
 }
 
+TEST(RecordLayout, ArrayElementsReportTheItemThatCarriesThem) {
+    // Each upload text travels in an item of its own; the output rules in two items.
+    EXPECT_EQ(findField("uploadTexts[0]")->tag, 99);
+    EXPECT_EQ(findField("uploadTexts[15]")->tag, 114);
+    EXPECT_EQ(findField("uploadTexts2[0]")->tag, 125);
+    EXPECT_EQ(findField("uploadTexts2[3]")->tag, 128);
+    EXPECT_EQ(findField("xyRules[0]")->tag, 89);
+    EXPECT_EQ(findField("xyRules[7]")->tag, 89);
+    EXPECT_EQ(findField("xyRules[8]")->tag, 90);
+    EXPECT_EQ(findField("xyRules[9]")->tag, 90);
+    EXPECT_EQ(findField("certChecksums[2]")->tag, 186);
+    EXPECT_EQ(findField("modbusItems[5].jsonName")->tag, 119);
+}
+
 TEST(DeviceParams, StoresNumbersLittleEndianAtTheirOffsets) {
     DeviceParams p;
     p.set(fields::serverAPort, 0x1234);
