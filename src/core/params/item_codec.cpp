@@ -529,10 +529,10 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             if (n < 6) return Outcome::BadLength;
             p.set(f::remoteConfigUuid, v.be32(0));
             p.set(f::remoteConfigCount, v.be16(4));
-            if (n >= 8) {
-                p.set(f::remoteConfigTimeout, v.be16(6));
-                storeReportedText(p, f::remoteConfigCurrentIp, v.from(8));
-            }
+            // The address is cleared by every item taken, also one too short to carry it; the
+            // time-out, when missing, keeps its value.
+            storeReportedText(p, f::remoteConfigCurrentIp, v.from(8));
+            if (n >= 8) p.set(f::remoteConfigTimeout, v.be16(6));
             return Outcome::Stored;
         case 186:
             if (n < 7) return Outcome::BadLength;
