@@ -95,4 +95,12 @@ const FieldInfo* findField(std::string_view name) {
     return it == index.end() ? nullptr : it->second;
 }
 
+const FieldInfo* fieldAt(std::uint32_t offset) {
+    const auto& all = layout();
+    const auto it =
+        std::lower_bound(all.begin(), all.end(), offset,
+                         [](const FieldInfo& f, std::uint32_t o) { return f.offset < o; });
+    return it != all.end() && it->offset == offset && !it->reserved ? &*it : nullptr;
+}
+
 }  // namespace dtu
