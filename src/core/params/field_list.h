@@ -185,6 +185,10 @@
     X(remoteConfigTimeout, 12058, U16, 2, 1, 0, 184) \
     X(remoteConfigCurrentIp, 12060, Text, 65, 1, 0, 184) \
     X(certChunkAcked, 12126, U8, 1, 1, 0, 0)         \
+    X(caPath, 12127, Text, 256, 1, 0, 0)             \
+    X(clientCertPath, 12383, Text, 256, 1, 0, 0)     \
+    X(clientKeyPath, 12639, Text, 256, 1, 0, 0)      \
+    X(certBlob, 12895, Bytes, 8192, 1, 0, 0)         \
     X(certChecksums, 21088, U16, 2, 3, 2, 186)       \
     X(configLockFlag, 21096, U8, 1, 1, 0, 144)       \
     X(configLockPassword, 21097, Text, 8, 1, 0, 144) \

@@ -273,6 +273,7 @@ TEST(SaveFrame, EverySavedTextHasALimitItsReadTakesBack) {
     }
     // Texts no saved item carries have no limit beyond their field; poll names have theirs.
     EXPECT_EQ(sendableBytes(f::deviceModel), 64u);
+    EXPECT_EQ(sendableBytes(f::caPath), 256u);
     EXPECT_EQ(sendableBytes(f::modbusItem(63).jsonName), kJsonNameMax);
     EXPECT_EQ(sendableBytes(f::serialSendData), 32u);
 }
