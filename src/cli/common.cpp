@@ -7,6 +7,7 @@
 #include "file_io.h"
 #include "files/param_file.h"
 #include "files/param_json.h"
+#include "params/field_table.h"
 #include "text/gbk.h"
 #include "text/hex.h"
 
@@ -62,6 +63,12 @@ void printParams(const DeviceParams& params, bool json) {
         return;
     }
     for (const auto& line : paramsToLines(params)) std::cout << line << "\n";
+}
+
+std::string notReadBackText(const UnsendableValue& value) {
+    return (value.field ? value.field->name : std::string("?")) + ": " +
+           std::to_string(value.length) + " bytes; the device reads back at most " +
+           std::to_string(value.limit) + ", so it is not sent";
 }
 
 void printHexLine(std::span<const std::uint8_t> bytes) {

@@ -8,6 +8,7 @@
 #include "args.h"
 #include "link/frame.h"
 #include "params/device_params.h"
+#include "params/item_codec.h"
 
 namespace dtu::cli {
 
@@ -25,6 +26,8 @@ int loadParams(const std::string& path, DeviceParams& params);
 // Writes the parameter set as .json (by extension) or as the raw parameter file, atomically.
 int saveParams(const std::string& path, const DeviceParams& params);
 void printParams(const DeviceParams& params, bool json);
+// "NAME: N bytes; ..." for a value the save refuses because a read would not take it back.
+std::string notReadBackText(const UnsendableValue& value);
 void printHexLine(std::span<const std::uint8_t> bytes);
 
 // The device-lock password of --password: exactly 8 characters in the device's character set.

@@ -173,6 +173,18 @@ std::optional<std::vector<Assignment>> parseAssignments(const std::vector<std::s
     return out;
 }
 
+// The values of `set` as they are given, before anything goes to the device: each must fit its
+// field, and none may be one the device could not give back. An empty string when all are fine.
+std::string refuseAssignments(const std::vector<Assignment>& assignments) {
+    DeviceParams scratch;
+    for (const auto& a : assignments) {
+        const std::string why = setFieldValue(scratch, *a.field, a.value);
+        if (!why.empty()) return a.field->name + ": " + why;
+        if (const auto bad = findUnsendable(scratch)) return notReadBackText(*bad);
+    }
+    return {};
+}
+
 // The status fields as the window shows them, one "label: value" line each.
 void printStatus(const Session& session, std::ostream& out) {
     const Language lang = session.language();
@@ -366,6 +378,10 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (!error.empty())
         return fail(kExitUsage,
                     error + "\nusage: dtuconf [--port PATH | --sim] [OPTIONS] " + info.usage);
+    if (assignments) {
+        if (const std::string why = refuseAssignments(*assignments); !why.empty())
+            return fail(kExitUsage, why);
+    }
 
     // Files are checked before anything goes to the device.
     DeviceParams fileParams;

@@ -73,6 +73,8 @@ int runFrame(const std::vector<std::string>& argv) {
             return fail(kExitFile, "modbusItems[" + std::to_string(frame.badPollRecord) +
                                        "].jsonName is longer than " + std::to_string(kJsonNameMax) +
                                        " bytes");
+        case SaveFrameError::NotReadBack:
+            return fail(kExitFile, notReadBackText(frame.unsendable));
     }
     return fail(kExitFile, "the save frame could not be built");
 }

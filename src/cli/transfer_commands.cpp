@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -160,6 +161,13 @@ int runCerts(const TransferJob& job, Session& session) {
     QObject::connect(&uploader, &CertUploader::refused,
                      [](const QString& text) { std::cout << text.toStdString() << "\n"; });
     if (job.saveCerts) {
+        // As the dialog does: the paths of what is sent, and the blob, go into the record.
+        const std::pair<CertFile, const QString*> paths[] = {
+            {CertFile::Ca, &job.caPath},
+            {CertFile::ClientCert, &job.clientCertPath},
+            {CertFile::ClientKey, &job.clientKeyPath}};
+        for (const auto& [which, path] : paths)
+            setCertPath(session.params(), which, path->toStdString());  // checked by prepare
         ProgressPrinter progress(en ? "chunks" : "包", kCertChunkSize, session);
         const JobEnd end = runJob(uploader, &progress, [&] {
             return uploader.save(job.caPath, job.clientCertPath, job.clientKeyPath);
@@ -222,8 +230,9 @@ int prepareTransfer(const std::string& command, const Args& args, Language lang,
     const std::optional<std::string>* given[] = {&ca, &cert, &key};
     for (int i = 0; i < 3; ++i) {
         if (!*given[i]) continue;
-        *paths[i] = QString::fromStdString(**given[i]);
-        const auto check = CertUploader::checkFile(*paths[i], lang);
+        // Absolute, as the record keeps it: it must still name the file from elsewhere.
+        *paths[i] = QFileInfo(QString::fromStdString(**given[i])).absoluteFilePath();
+        const auto check = CertUploader::checkFile(*paths[i], static_cast<CertFile>(i), lang);
         if (!check.error.isEmpty())
             return fail(kExitFile, **given[i] + ": " + check.error.toStdString());
     }

@@ -44,7 +44,8 @@ CertUploader::~CertUploader() {
     m_flow.abort({});
 }
 
-CertUploader::FileCheck CertUploader::checkFile(const QString& path, Language lang) {
+CertUploader::FileCheck CertUploader::checkFile(const QString& path, CertFile which,
+                                                Language lang) {
     FileCheck check;
     if (auto refusal = certPathRefusal(path.toStdString(), lang)) {
         check.error = QString::fromStdString(*refusal);
@@ -56,7 +57,7 @@ CertUploader::FileCheck CertUploader::checkFile(const QString& path, Language la
                                         static_cast<qsizetype>(certText::kOpenFailed.size()));
         return check;
     }
-    if (auto refusal = certImportRefusal(static_cast<std::uint64_t>(file.size()))) {
+    if (auto refusal = certImportRefusal(static_cast<std::uint64_t>(file.size()), which, lang)) {
         check.error = QString::fromStdString(*refusal);
         return check;
     }

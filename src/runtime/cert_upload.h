@@ -25,9 +25,9 @@ public:
         QString error;  // empty when the file may be imported
         std::uint16_t checksum = 0;
     };
-    // The import of one certificate or key file: it must open, be at most 4000 bytes and have a
-    // path that fits the settings.
-    static FileCheck checkFile(const QString& path, Language lang);
+    // The import of one certificate or key file: it must open, be at most 4000 bytes (the CA
+    // not empty) and have a path the record can keep.
+    static FileCheck checkFile(const QString& path, CertFile which, Language lang);
     // The checksum shown beside a stored path; 0 when the file cannot be read.
     static std::uint16_t fileChecksum(const QString& path);
 

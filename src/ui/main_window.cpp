@@ -1035,9 +1035,8 @@ void MainWindow::openFirmwareDialog() {
 }
 
 void MainWindow::openTlsDialog() {
-    auto* dialog = new TlsDialog(m_session, m_certPaths, this);
+    auto* dialog = new TlsDialog(m_session, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, [this, dialog] { m_certPaths = dialog->paths(); });
     dialog->open();
 }
 

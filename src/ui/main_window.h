@@ -93,9 +93,8 @@ private:
     PcSettings m_kept;  // values of the settings file that other windows own
     int m_memoryClicks = 0;
     bool m_statusShown = false;
-    bool m_writingForm = false;            // the status area stays empty until a read or an import
-    QString m_firmwarePath;                // kept while the program runs
-    std::array<QString, 3> m_certPaths{};  // CA, client certificate, client key
+    bool m_writingForm = false;  // the status area stays empty until a read or an import
+    QString m_firmwarePath;      // kept while the program runs
 
     // Menus
     QMenu* m_deviceMenu = nullptr;

@@ -34,8 +34,8 @@ QLabel* newValue(const QString& name, int minimumWidth) {
 
 }  // namespace
 
-TlsDialog::TlsDialog(Session& session, const Paths& paths, QWidget* parent)
-    : QDialog(parent), m_session(session), m_uploader(session), m_paths(paths) {
+TlsDialog::TlsDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_uploader(session) {
     setObjectName(QStringLiteral("tlsDialog"));
     setWindowTitle(QStringLiteral("TLS(目前仅支持MQTT)"));
 
@@ -122,11 +122,17 @@ TlsDialog::TlsDialog(Session& session, const Paths& paths, QWidget* parent)
     });
 }
 
+QString TlsDialog::path(CertFile which) const {
+    return QString::fromStdString(certPath(m_session.params(), which));
+}
+
+// An empty slot shows no checksum; a path whose file is gone shows 0000.
 void TlsDialog::showFile(CertFile which) {
-    const QString& path = m_paths[which];
-    m_pathLabels[which]->setText(path);
-    m_fileChecksums[which]->setText(path.isEmpty() ? QString()
-                                                   : hex4(CertUploader::fileChecksum(path)));
+    const QString file = path(which);
+    const auto i = static_cast<std::size_t>(which);
+    m_pathLabels[i]->setText(file);
+    m_fileChecksums[i]->setText(file.isEmpty() ? QString()
+                                               : hex4(CertUploader::fileChecksum(file)));
 }
 
 void TlsDialog::showDeviceChecksums(const std::array<std::uint16_t, 3>& sums) {
@@ -139,29 +145,31 @@ void TlsDialog::setButtonsEnabled(bool on) {
 }
 
 void TlsDialog::importWithDialog(CertFile which) {
-    const QString filter = which == ClientKey ? QStringLiteral("(*.key);;所有文件(*.*)")
-                                              : QStringLiteral("(*.crt);;所有文件(*.*)");
-    const QString& current = m_paths[which];
+    const QString filter = which == CertFile::ClientKey ? QStringLiteral("(*.key);;所有文件(*.*)")
+                                                        : QStringLiteral("(*.crt);;所有文件(*.*)");
+    const QString current = path(which);
     const QString folder = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
     const QString chosen = QFileDialog::getOpenFileName(this, windowTitle(), folder, filter);
     if (!chosen.isEmpty()) importFile(which, chosen);
 }
 
-bool TlsDialog::importFile(CertFile which, const QString& path) {
-    const CertUploader::FileCheck check = CertUploader::checkFile(path, m_session.language());
+bool TlsDialog::importFile(CertFile which, const QString& file) {
+    const CertUploader::FileCheck check =
+        CertUploader::checkFile(file, which, m_session.language());
     if (!check.error.isEmpty()) {
         showMessage(this, check.error);
         return false;
     }
-    m_paths[which] = path;
-    m_pathLabels[which]->setText(path);
-    m_fileChecksums[which]->setText(hex4(check.checksum));
+    setCertPath(m_session.params(), which, file.toStdString());  // checkFile took the path
+    const auto i = static_cast<std::size_t>(which);
+    m_pathLabels[i]->setText(file);
+    m_fileChecksums[i]->setText(hex4(check.checksum));
     return true;
 }
 
 void TlsDialog::saveCertificates() {
     setButtonsEnabled(false);
-    m_uploader.save(m_paths[Ca], m_paths[ClientCert], m_paths[ClientKey]);
+    m_uploader.save(path(CertFile::Ca), path(CertFile::ClientCert), path(CertFile::ClientKey));
 }
 
 void TlsDialog::readChecksums() {

@@ -14,19 +14,17 @@ namespace dtu {
 class Session;
 
 // The TLS dialog: picks the certificate files, writes them to the device and reads back the
-// device's checksums of what it holds. The device's answers pass through the main window's
-// answer handling. Its texts are Chinese in both languages.
+// device's checksums of what it holds. The files' paths and the blob last saved are kept in the
+// session's record, so they outlive the dialog and travel with an exported file. The device's
+// answers pass through the main window's answer handling. Its texts are Chinese in both
+// languages.
 class TlsDialog : public QDialog {
     Q_OBJECT
 public:
-    enum CertFile { Ca, ClientCert, ClientKey };
-    using Paths = std::array<QString, 3>;
+    explicit TlsDialog(Session& session, QWidget* parent = nullptr);
 
-    TlsDialog(Session& session, const Paths& paths, QWidget* parent = nullptr);
-
-    Paths paths() const { return m_paths; }
-
-    // What follows the file dialog once a file was chosen; false when the file was refused.
+    // What follows the file dialog once a file was chosen: the path goes into the record.
+    // False when the file was refused.
     bool importFile(CertFile which, const QString& path);
     // The two command buttons.
     void saveCertificates();
@@ -36,6 +34,7 @@ public:
     void done(int result) override;
 
 private:
+    QString path(CertFile which) const;
     void importWithDialog(CertFile which);
     void showFile(CertFile which);
     void showDeviceChecksums(const std::array<std::uint16_t, 3>& sums);
@@ -43,7 +42,6 @@ private:
 
     Session& m_session;
     CertUploader m_uploader;
-    Paths m_paths;
 
     std::array<QLabel*, 3> m_pathLabels{};
     std::array<QLabel*, 3> m_fileChecksums{};

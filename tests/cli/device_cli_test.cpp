@@ -195,6 +195,17 @@ TEST(DeviceCli, BadOptionsAndFilesAreRefusedBeforeAnythingIsSent) {
     const RunResult missing = dtuconf({"--port", "/nonexistent/tty", "read"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.out, "打开:失败\n");
+
+    // A host that fills its 64 bytes would be sent and then not read back: refused as it is
+    // given, before the port. One byte less gets as far as the port.
+    const RunResult full =
+        dtuconf({"--port", "/nonexistent/tty", "set", "mqttHost=" + std::string(64, 'm')});
+    EXPECT_EQ(full.code, 2);
+    EXPECT_EQ(full.err,
+              "dtuconf: mqttHost: 64 bytes; the device reads back at most 63, so it is not sent\n");
+    EXPECT_EQ(full.out, "");
+    EXPECT_EQ(
+        dtuconf({"--port", "/nonexistent/tty", "set", "mqttHost=" + std::string(63, 'm')}).code, 1);
 }
 
 }  // namespace

@@ -214,6 +214,12 @@ TEST_F(Transfer, FilesAreCheckedBeforeThePortIsOpened) {
     const RunResult blob = dtuconf({"certs", "--ca", fine, "--cert", fine, "--key", fine});
     EXPECT_EQ(blob.code, 3);
     EXPECT_TRUE(has(blob.err, "12004")) << blob.err;
+    // An empty CA is refused as such; an empty key is no key and gets as far as the port.
+    const std::string empty = write("empty.crt", {});
+    const RunResult noCa = dtuconf({"certs", "--ca", empty});
+    EXPECT_EQ(noCa.code, 3);
+    EXPECT_EQ(noCa.err, "dtuconf: " + empty + ": CA文件是空的，请导入有内容的CA文件！！！\n");
+    EXPECT_EQ(dtuconf({"certs", "--ca", fine, "--key", empty}).code, 1);
     EXPECT_EQ(dtuconf({"certs", "--key", fine}).code, 2);
     EXPECT_EQ(dtuconf({"certs"}).code, 2);
 }

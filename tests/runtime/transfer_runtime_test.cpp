@@ -156,9 +156,9 @@ TEST_F(Transfer, CertificatesAreSavedAndTheirChecksumsReadBack) {
     };
     const QString ca = write("ca.crt", 1500, 'c'), key = write("client.key", 900, 'k');
     const QString huge = write("huge.crt", 4001, 'h');
-    EXPECT_EQ(CertUploader::checkFile(huge, Language::English).error,
+    EXPECT_EQ(CertUploader::checkFile(huge, CertFile::ClientCert, Language::English).error,
               QStringLiteral("file is huge!!!"));
-    const auto caCheck = CertUploader::checkFile(ca, Language::English);
+    const auto caCheck = CertUploader::checkFile(ca, CertFile::Ca, Language::English);
     EXPECT_TRUE(caCheck.error.isEmpty());
     EXPECT_EQ(caCheck.checksum, (1500 * 'c') % 65536);
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Records with valid, varied values in every field the main window shows and collects.
+// Records with valid, varied values in every field the main window shows and collects: texts
+// and packets no longer than the save can send and a read take back.
 #include <random>
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ inline DeviceParams randomBoundRecord(std::mt19937& rng, bool binaryPackets) {
     DeviceParams p;
     // Packet data shown as text must be text; shown as hex it may be any bytes.
     auto packet = [&](U8Field length, BytesField data) {
-        std::vector<std::uint8_t> b(pick(0, 128));
+        std::vector<std::uint8_t> b(pick(0, 127));
         for (auto& x : b)
             x = static_cast<std::uint8_t>(binaryPackets ? pick(0, 255) : pick('a', 'z'));
         p.set(length, static_cast<std::uint8_t>(b.size()));
@@ -58,7 +59,7 @@ inline DeviceParams randomBoundRecord(std::mt19937& rng, bool binaryPackets) {
           std::tuple{f::serverBEnable, f::serverBHost, f::serverBPort, f::serverBProtocol,
                      f::serverBConnMode, f::serverBTimeout}}) {
         p.set(en, static_cast<std::uint8_t>(pick(0, 1)));
-        p.setText(host, text(64));
+        p.setText(host, text(63));
         p.set(port, static_cast<std::uint16_t>(pick(0, 65535)));
         p.set(proto, static_cast<std::uint8_t>(pick(0, 1)));
         p.set(conn, static_cast<std::uint8_t>(pick(0, 1)));

@@ -11,11 +11,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "click_label.h"
 #include "firmware_dialog.h"
 #include "params/field_table.h"
+#include "support/bytes.h"
 #include "tls_dialog.h"
+#include "transfer/cert_transfer.h"
 #include "transfer_receiver.h"
 #include "window_fixture.h"
 
@@ -227,16 +230,19 @@ TEST_F(Dialogs, CertificatesFromTheLinkAreSavedAndTheirChecksumsReadBack) {
     const QString ca = write("ca.crt", QByteArray(1000, 'c'));
     const QString key = write("client.key", QByteArray(4000, 'k'));
     const QString huge = write("huge.crt", QByteArray(4001, 'h'));
-    ASSERT_TRUE(dialog->importFile(TlsDialog::Ca, ca));
+    ASSERT_TRUE(dialog->importFile(CertFile::Ca, ca));
     EXPECT_EQ(statusOf(dialog, "caPath"), ca);
+    EXPECT_EQ(session.params().textView(f::caPath), ca.toStdString()) << "kept in the record";
     EXPECT_EQ(statusOf(dialog, "caFileChecksum"),
               QStringLiteral("%1").arg(1000 * 'c' % 65536, 4, 16, QLatin1Char('0')));
-    EXPECT_FALSE(dialog->importFile(TlsDialog::ClientCert, huge));
+    EXPECT_FALSE(dialog->importFile(CertFile::ClientCert, huge));
     EXPECT_EQ(takeMessages(dialog), QStringList{QStringLiteral("file is huge!!!")});
-    EXPECT_FALSE(dialog->importFile(TlsDialog::ClientCert, dir.filePath("none.crt")));
+    EXPECT_FALSE(dialog->importFile(CertFile::ClientCert, dir.filePath("none.crt")));
     EXPECT_EQ(takeMessages(dialog), QStringList{QStringLiteral("open failed")});
     EXPECT_TRUE(statusOf(dialog, "clientCertPath").isEmpty()) << "a refused file is not kept";
-    ASSERT_TRUE(dialog->importFile(TlsDialog::ClientKey, key));
+    EXPECT_EQ(session.params().textView(f::clientCertPath), "");
+    ASSERT_TRUE(dialog->importFile(CertFile::ClientKey, key));
+    EXPECT_EQ(session.params().textView(f::clientKeyPath), key.toStdString());
 
     auto* save = in<QPushButton>(dialog, "saveCertificates");
     auto* readSums = in<QPushButton>(dialog, "readChecksums");
@@ -249,6 +255,11 @@ TEST_F(Dialogs, CertificatesFromTheLinkAreSavedAndTheirChecksumsReadBack) {
     auto* progress = in<QProgressBar>(dialog, "certProgress");
     EXPECT_EQ(progress->value(), 10);  // 1000 + 2 + 2 + 4000 bytes in chunks of 512
     EXPECT_EQ(progress->maximum(), 10);
+    // The blob sent is kept in the record, and so in an exported file.
+    const auto blob = session.params().bytes(f::certBlob);
+    EXPECT_EQ(std::count(blob.begin(), blob.begin() + 1000, 'c'), 1000);
+    EXPECT_EQ(test::toBytes(blob.subspan(1000, 4)), test::hex("00 3B 00 3B"));
+    EXPECT_EQ(std::count(blob.begin() + 1004, blob.begin() + 5004, 'k'), 4000);
 
     click(readSums);
     ASSERT_TRUE(waitFor([&] { return statusOf(dialog, "certStatus") == "读取成功"; }))
@@ -275,11 +286,38 @@ TEST_F(Dialogs, CertificatesFromTheLinkAreSavedAndTheirChecksumsReadBack) {
               statusOf(dialog, "clientKeyFileChecksum"));
 }
 
+TEST_F(Dialogs, TheDialogShowsAndEditsThePathsOfTheRecord) {
+    // As an imported parameter file leaves them: a CA whose file is gone, no client
+    // certificate, a key that is there.
+    const QString key = write("client.key", QByteArray(10, 'k'));
+    const std::string gone = dir.filePath("gone.crt").toStdString();
+    ASSERT_TRUE(setCertPath(session.params(), CertFile::Ca, gone));
+    ASSERT_TRUE(setCertPath(session.params(), CertFile::ClientKey, key.toStdString()));
+    TlsDialog* dialog = openTlsDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(statusOf(dialog, "caPath").toStdString(), gone);
+    EXPECT_EQ(statusOf(dialog, "caFileChecksum"), QStringLiteral("0000"));
+    EXPECT_TRUE(statusOf(dialog, "clientCertPath").isEmpty());
+    EXPECT_TRUE(statusOf(dialog, "clientCertFileChecksum").isEmpty());
+    EXPECT_EQ(statusOf(dialog, "clientKeyFileChecksum"),
+              QStringLiteral("%1").arg(10 * 'k', 4, 16, QLatin1Char('0')));
+
+    // An empty CA is refused when it is imported, saying so; the record keeps its path.
+    EXPECT_FALSE(dialog->importFile(CertFile::Ca, write("empty.crt", {})));
+    EXPECT_EQ(takeMessages(dialog),
+              QStringList{QStringLiteral("CA文件是空的，请导入有内容的CA文件！！！")});
+    EXPECT_EQ(session.params().textView(f::caPath), gone);
+
+    const QString ca = write("ca.crt", QByteArray(20, 'c'));
+    ASSERT_TRUE(dialog->importFile(CertFile::Ca, ca));
+    EXPECT_EQ(session.params().textView(f::caPath), ca.toStdString());
+}
+
 TEST_F(Dialogs, ACertificateSaveWithoutCaSendsNothing) {
     TlsDialog* dialog = openTlsDialog();
     ASSERT_TRUE(dialog);
     auto* save = in<QPushButton>(dialog, "saveCertificates");
-    ASSERT_TRUE(dialog->importFile(TlsDialog::ClientKey, write("client.key", QByteArray(10, 'k'))));
+    ASSERT_TRUE(dialog->importFile(CertFile::ClientKey, write("client.key", QByteArray(10, 'k'))));
     const auto before = device->counters().bytesIn;
     click(save);
     EXPECT_EQ(takeMessages(dialog), QStringList{QStringLiteral("CA文件是必需的，请导入！！！")});
@@ -298,7 +336,7 @@ protected:
 TEST_F(MuteAfterOneChunk, AnUnacknowledgedChunkEndsTheSaveWithoutRepetition) {
     TlsDialog* dialog = openTlsDialog();
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(dialog->importFile(TlsDialog::Ca, write("ca.crt", QByteArray(1500, 'c'))));
+    ASSERT_TRUE(dialog->importFile(CertFile::Ca, write("ca.crt", QByteArray(1500, 'c'))));
     click(in<QPushButton>(dialog, "saveCertificates"));
     ASSERT_TRUE(waitFor([&] { return statusOf(dialog, "certStatus") == "保存超时"; }))
         << statusOf(dialog, "certStatus").toStdString();

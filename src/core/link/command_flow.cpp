@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "params/field_table.h"
 #include "status/status_report.h"
 #include "text/gbk.h"
 #include "text/hex.h"
@@ -57,6 +58,15 @@ std::string saveRefusalText(const SaveFrame& frame, Language lang) {
                    std::to_string(frame.badPollRecord + 1) +
                    (en ? " is longer than 57 bytes; nothing was sent."
                        : " 的 json 名超过 57 字节，未发送。");
+        case SaveFrameError::NotReadBack: {
+            const UnsendableValue& bad = frame.unsendable;
+            const std::string name = bad.field ? bad.field->name : std::string("?");
+            const std::string limit = std::to_string(bad.limit);
+            return en ? name + " is longer than " + limit +
+                            " bytes; the device could not give a longer value back, so nothing "
+                            "was sent."
+                      : name + " 超过 " + limit + " 字节，更长的值无法从设备读回，未发送。";
+        }
     }
     return {};
 }

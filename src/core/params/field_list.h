@@ -7,7 +7,8 @@
 //   kind   U8, U16, U32, I32 (little-endian numbers), Text (zero-padded GBK of `size` bytes),
 //          Bytes (raw)
 //   count  1 for a single field; more for an array whose elements lie `stride` bytes apart
-//   tag    the item that carries the field on the link, 0 for none
+//   tag    the item that carries the field on the link, 0 for none; for an array, an
+//          expression of the element index i (some arrays give each element an item of its own)
 //
 // The polling records (modbusItems, 64 x 88 bytes at 5668) are listed separately below.
 
@@ -78,7 +79,7 @@
     X(noDataRebootMinutes, 4448, U32, 4, 1, 0, 25)   \
     X(rtuAddress, 4452, U16, 2, 1, 0, 85)            \
     X(rtuInputDebounceMs, 4454, U8, 1, 1, 0, 86)     \
-    X(xyRules, 4456, Bytes, 2, 10, 8, 89)            \
+    X(xyRules, 4456, Bytes, 2, 10, 8, i < 8 ? 89 : 90) \
     X(adc1RuleValue1, 4536, U16, 2, 1, 0, 91)        \
     X(adc1RuleValue2, 4538, U16, 2, 1, 0, 91)        \
     X(adc2RuleValue1, 4540, U16, 2, 1, 0, 91)        \
@@ -106,8 +107,8 @@
     X(uploadTimedInterval, 4576, U16, 2, 1, 0, 94)   \
     X(uploadFormat, 4578, U8, 1, 1, 0, 97)           \
     X(uploadFormatBits, 4579, U8, 1, 1, 0, 97)       \
-    X(uploadTexts, 4580, Text, 33, 16, 33, 99)       \
-    X(uploadTexts2, 5108, Text, 33, 4, 33, 125)      \
+    X(uploadTexts, 4580, Text, 33, 16, 33, 99 + i)   \
+    X(uploadTexts2, 5108, Text, 33, 4, 33, 125 + i)  \
     X(mqttStatusExtra, 5636, Bytes, 3, 1, 0, 180)    \
     X(rtuPowerOnRelays, 5639, U8, 1, 1, 0, 86)       \
     X(rtuPowerOffSave, 5640, U8, 1, 1, 0, 98)        \
@@ -184,6 +185,10 @@
     X(remoteConfigTimeout, 12058, U16, 2, 1, 0, 184) \
     X(remoteConfigCurrentIp, 12060, Text, 65, 1, 0, 184) \
     X(certChunkAcked, 12126, U8, 1, 1, 0, 0)         \
+    X(caPath, 12127, Text, 256, 1, 0, 0)             \
+    X(clientCertPath, 12383, Text, 256, 1, 0, 0)     \
+    X(clientKeyPath, 12639, Text, 256, 1, 0, 0)      \
+    X(certBlob, 12895, Bytes, 8192, 1, 0, 0)         \
     X(certChecksums, 21088, U16, 2, 3, 2, 186)       \
     X(configLockFlag, 21096, U8, 1, 1, 0, 144)       \
     X(configLockPassword, 21097, Text, 8, 1, 0, 144) \

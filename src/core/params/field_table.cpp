@@ -10,28 +10,32 @@ namespace {
 
 std::vector<FieldInfo> buildLayout() {
     std::vector<FieldInfo> out;
+    // tagOf gives the item of element i.
     auto add = [&](std::string name, std::uint32_t offset, FieldKind kind, std::uint32_t size,
-                   std::uint32_t count, std::uint32_t stride, std::uint8_t tag) {
+                   std::uint32_t count, std::uint32_t stride,
+                   std::uint8_t (*tagOf)(std::uint32_t)) {
         for (std::uint32_t i = 0; i < count; ++i) {
             FieldInfo f;
             f.name = count == 1 ? name : name + "[" + std::to_string(i) + "]";
             f.offset = offset + i * stride;
             f.size = size;
             f.kind = kind;
-            f.tag = tag;
+            f.tag = tagOf(i);
             out.push_back(std::move(f));
         }
     };
-#define DTU_X(name, offset, kind, size, count, stride, tag) \
-    add(#name, offset, FieldKind::kind, size, count, stride, tag);
+#define DTU_X(name, offset, kind, size, count, stride, tag)  \
+    add(#name, offset, FieldKind::kind, size, count, stride, \
+        []([[maybe_unused]] std::uint32_t i) { return static_cast<std::uint8_t>(tag); });
     DTU_PARAM_FIELDS(DTU_X)
 #undef DTU_X
 
     for (std::uint32_t r = 0; r < kModbusItemCapacity; ++r) {
         const std::string prefix = "modbusItems[" + std::to_string(r) + "].";
         const std::uint32_t base = kModbusItemsOffset + r * kModbusItemSize;
-#define DTU_X(name, offset, kind, size)                                     \
-    add(prefix + #name, base + (offset), FieldKind::kind, size, 1, 0, 119); \
+#define DTU_X(name, offset, kind, size)                               \
+    add(prefix + #name, base + (offset), FieldKind::kind, size, 1, 0, \
+        [](std::uint32_t) { return std::uint8_t{119}; });             \
     out.back().modbusRecord = static_cast<int>(r);
         DTU_MODBUS_ITEM_FIELDS(DTU_X)
 #undef DTU_X
@@ -89,6 +93,14 @@ const FieldInfo* findField(std::string_view name) {
     }();
     const auto it = index.find(name);
     return it == index.end() ? nullptr : it->second;
+}
+
+const FieldInfo* fieldAt(std::uint32_t offset) {
+    const auto& all = layout();
+    const auto it =
+        std::lower_bound(all.begin(), all.end(), offset,
+                         [](const FieldInfo& f, std::uint32_t o) { return f.offset < o; });
+    return it != all.end() && it->offset == offset && !it->reserved ? &*it : nullptr;
 }
 
 }  // namespace dtu

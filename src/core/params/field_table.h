@@ -28,4 +28,7 @@ std::span<const FieldInfo> recordLayout();
 // An entry of the layout by name, or nullptr.
 const FieldInfo* findField(std::string_view name);
 
+// The named field (not a reserved run) that starts at offset, or nullptr.
+const FieldInfo* fieldAt(std::uint32_t offset);
+
 }  // namespace dtu

@@ -1,8 +1,11 @@
 #include "params/item_codec.h"
 
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 #include <utility>
+
+#include "params/field_table.h"
 
 namespace dtu {
 
@@ -138,6 +141,35 @@ constexpr SimpleItem kSimpleItems[] = {
     textItem(128, f::uploadTexts2[3]),
     textItem(129, f::modbusPrefix),
 };
+
+// A text item is read only while it leaves room for the terminator.
+constexpr std::uint32_t textReadMax(const SimpleItem& item) {
+    return item.size - 1;
+}
+
+// Items whose value ends in a counted array: `lead` fixed bytes, then the array's first
+// `length` bytes. A read takes such an item only from `lead` up to `readMax` value bytes.
+struct CountedItem {
+    std::uint8_t tag;
+    std::uint32_t lead;
+    U8Field length;
+    BytesField data;
+    std::uint32_t readMax;
+};
+
+constexpr CountedItem kCountedItems[] = {
+    // The packets are read only below their array's size.
+    {13, 0, f::heartbeatLength, f::heartbeatData, f::heartbeatData.size - 1},
+    {16, 0, f::registerLength, f::registerData, f::registerData.size - 1},
+    {17, 3, f::serialSendLength, f::serialSendData, 3 + f::serialSendData.size},
+    {21, 1, f::serialFilterLength, f::serialFilterData, 1 + f::serialFilterData.size},
+};
+
+const CountedItem& countedItem(std::uint8_t tag) {
+    const auto* it = std::find_if(std::begin(kCountedItems), std::end(kCountedItems),
+                                  [tag](const CountedItem& c) { return c.tag == tag; });
+    return *it;  // only called for the tags of the table
+}
 
 const SimpleItem* findSimple(std::uint8_t tag) {
     static const auto index = [] {
@@ -289,27 +321,23 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             return Outcome::Stored;
         }
         case 13:
-            if (n >= f::heartbeatData.size) return Outcome::BadLength;
-            storeCounted(p, f::heartbeatLength, f::heartbeatData, v.from(0));
-            return Outcome::Stored;
         case 16:
-            if (n >= f::registerData.size) return Outcome::BadLength;
-            storeCounted(p, f::registerLength, f::registerData, v.from(0));
-            return Outcome::Stored;
         case 17:
-            if (n < 3 || n > 3 + f::serialSendData.size) return Outcome::BadLength;
-            p.set(f::serialSendEnable, v.u8(0));
-            p.set(f::serialSendInterval, v.be16(1));
-            storeCounted(p, f::serialSendLength, f::serialSendData, v.from(3));
+        case 21: {
+            const CountedItem& c = countedItem(tag);
+            if (n < c.lead || n > c.readMax) return Outcome::BadLength;
+            if (tag == 17) {
+                p.set(f::serialSendEnable, v.u8(0));
+                p.set(f::serialSendInterval, v.be16(1));
+            } else if (tag == 21) {
+                p.set(f::serialFilterEnable, v.u8(0));
+            }
+            storeCounted(p, c.length, c.data, v.from(c.lead));
             return Outcome::Stored;
+        }
         case 20:
             if (n != 8) return Outcome::BadLength;
             p.setText(f::remoteConfigPassword, v.from(0));
-            return Outcome::Stored;
-        case 21:
-            if (n < 1 || n > 1 + f::serialFilterData.size) return Outcome::BadLength;
-            p.set(f::serialFilterEnable, v.u8(0));
-            storeCounted(p, f::serialFilterLength, f::serialFilterData, v.from(1));
             return Outcome::Stored;
         case 24:
             if (n < 1) return Outcome::BadLength;
@@ -529,10 +557,10 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             if (n < 6) return Outcome::BadLength;
             p.set(f::remoteConfigUuid, v.be32(0));
             p.set(f::remoteConfigCount, v.be16(4));
-            if (n >= 8) {
-                p.set(f::remoteConfigTimeout, v.be16(6));
-                storeReportedText(p, f::remoteConfigCurrentIp, v.from(8));
-            }
+            // The address is cleared by every item taken, also one too short to carry it; the
+            // time-out, when missing, keeps its value.
+            storeReportedText(p, f::remoteConfigCurrentIp, v.from(8));
+            if (n >= 8) p.set(f::remoteConfigTimeout, v.be16(6));
             return Outcome::Stored;
         case 186:
             if (n < 7) return Outcome::BadLength;
@@ -577,8 +605,7 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
                 p.set(U16Field{item->offset, 2}, v.be16(0));
             return Outcome::Stored;
         case Shape::Text:
-            // The text must leave room for its terminator.
-            if (n >= item->size) return Outcome::BadLength;
+            if (n > textReadMax(*item)) return Outcome::BadLength;
             p.setText(TextField{item->offset, item->size}, v.from(0));
             return Outcome::Stored;
     }
@@ -803,6 +830,17 @@ void encodeItem(std::uint8_t tag, const DeviceParams& p, FrameWriter& w) {
     w.endItem(mark);
 }
 
+// The most value bytes a read takes back for a saved text or packet at this offset.
+std::optional<std::size_t> readBackLimit(std::uint32_t offset, std::uint32_t size) {
+    for (const SimpleItem& item : kSimpleItems)
+        if (item.shape == Shape::Text && item.offset == offset && item.size == size)
+            return textReadMax(item);
+    for (const CountedItem& c : kCountedItems)
+        if (c.data.offset == offset && c.data.size == size)
+            return std::min<std::size_t>(c.readMax - c.lead, size);
+    return std::nullopt;
+}
+
 // Whether the polling table can be sent: a count within capacity and names that leave room for
 // their terminator. With PollNameTooLong, the record at fault.
 std::pair<SaveFrameError, int> pollTableError(const DeviceParams& p) {
@@ -874,10 +912,50 @@ std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& p
     return buf;
 }
 
+std::size_t sendableBytes(TextField field) {
+    if (field.size == kJsonNameMax + 1 && field.offset >= kModbusItemsOffset) {
+        const std::uint32_t at = field.offset - kModbusItemsOffset;
+        if (at < kModbusItemCapacity * kModbusItemSize &&
+            at % kModbusItemSize == f::modbusItem(0).jsonName.offset - kModbusItemsOffset)
+            return kJsonNameMax;
+    }
+    return readBackLimit(field.offset, field.size).value_or(field.size);
+}
+
+std::size_t sendableBytes(BytesField data) {
+    return readBackLimit(data.offset, data.size).value_or(data.size);
+}
+
+std::optional<UnsendableValue> findUnsendable(const DeviceParams& params) {
+    auto check = [](std::uint32_t offset, std::size_t length,
+                    std::size_t limit) -> std::optional<UnsendableValue> {
+        if (length <= limit) return std::nullopt;
+        return UnsendableValue{fieldAt(offset), limit, length};
+    };
+    for (const std::uint8_t tag : kSaveOrder) {
+        std::optional<UnsendableValue> bad;
+        if (const SimpleItem* item = findSimple(tag); item && item->shape == Shape::Text) {
+            bad = check(item->offset, params.text(TextField{item->offset, item->size}).size(),
+                        textReadMax(*item));
+        } else if (tag == 13 || tag == 16 || tag == 17 || tag == 21) {
+            const CountedItem& c = countedItem(tag);
+            bad = check(c.data.offset, countedBytes(params, c.length, c.data).size(),
+                        c.readMax - c.lead);
+        }
+        if (bad) return bad;
+    }
+    return std::nullopt;
+}
+
 SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock) {
     SaveFrame frame;
     std::tie(frame.error, frame.badPollRecord) = pollTableError(params);
     if (frame.error != SaveFrameError::None) return frame;
+    if (const auto bad = findUnsendable(params)) {
+        frame.error = SaveFrameError::NotReadBack;
+        frame.unsendable = *bad;
+        return frame;
+    }
 
     FrameWriter w(frame.bytes);
     w.u8(FRAME_HEAD_1);

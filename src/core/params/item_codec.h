@@ -14,6 +14,8 @@
 
 namespace dtu {
 
+struct FieldInfo;
+
 // An item the decoder left alone: its length broke the tag's rule, or no table lists the tag.
 struct IgnoredItem {
     std::uint8_t tag = 0;
@@ -48,6 +50,26 @@ bool isSaveItem(std::uint8_t tag);
 // for a tag outside saveItemOrder() and for a polling table that buildSaveFrame would refuse.
 std::vector<std::uint8_t> encodeSaveItem(std::uint8_t tag, const DeviceParams& params);
 
+// The most bytes of a field's value that a save can send and a read take back. A text item is
+// read only while it leaves room for the terminator, and a packet (heartbeat, registration)
+// only below its array's size, so a value that fills its field would be sent and then silently
+// not read back: the device's old value would seem to stay. The windows' entry checks,
+// `dtuconf set` and the save all use this limit. For a field no saved text or packet item
+// carries: its size.
+std::size_t sendableBytes(TextField field);
+std::size_t sendableBytes(BytesField data);  // the array of a counted item
+
+// A value the save would send but a read would not take back.
+struct UnsendableValue {
+    const FieldInfo* field = nullptr;  // the text, or the array of a packet
+    std::size_t limit = 0;             // sendableBytes of the field
+    std::size_t length = 0;            // bytes the value holds
+};
+
+// The first such value, in the save's item order; nullopt when every value can be read back.
+// Polling record names are the polling table's own check (SaveFrameError::PollNameTooLong).
+std::optional<UnsendableValue> findUnsendable(const DeviceParams& params);
+
 inline constexpr std::size_t kMaxSaveFrame = 4096;
 
 enum class SaveFrameError {
@@ -55,6 +77,7 @@ enum class SaveFrameError {
     TooLarge,           // frame and lock suffix exceed kMaxSaveFrame bytes
     PollCountTooLarge,  // modbusItemCount above 64
     PollNameTooLong,    // a polling record's name has no room for its terminator
+    NotReadBack,        // a text or packet longer than a read takes back
 };
 
 struct SaveFrame {
@@ -62,7 +85,8 @@ struct SaveFrame {
     std::size_t size = 0;
     std::size_t needed = 0;  // with TooLarge: the bytes the whole frame would take
     std::array<std::uint8_t, kMaxSaveFrame> bytes{};
-    int badPollRecord = -1;  // with PollNameTooLong: the record at fault
+    int badPollRecord = -1;      // with PollNameTooLong: the record at fault
+    UnsendableValue unsendable;  // with NotReadBack: the value at fault
     std::span<const std::uint8_t> view() const { return std::span(bytes).first(size); }
 };
 

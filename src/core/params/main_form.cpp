@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/form_values.h"
+#include "params/item_codec.h"
 #include "text/gbk.h"
 #include "text/hex.h"
 
@@ -14,8 +15,6 @@ namespace {
 
 constexpr std::uint8_t kCellLocationOff = 0x55;
 constexpr std::uint8_t kConfigLockOn = 0x78;
-constexpr std::size_t kPacketCapacity = 128;
-constexpr std::size_t kPhoneNumbersLimit = 159;
 constexpr std::string_view kPhoneNumbersMessage = "手机号不超过159";
 
 int comboIndex(int value, int count) {
@@ -33,7 +32,7 @@ void showServer(const DeviceParams& p, ServerForm& s, U8Field enable, TextField 
 }
 
 void showPacket(const DeviceParams& p, PacketForm& packet, U8Field length, BytesField data) {
-    const auto bytes = p.bytes(data).first(std::min<std::size_t>(p.get(length), kPacketCapacity));
+    const auto bytes = p.bytes(data).first(std::min<std::size_t>(p.get(length), data.size));
     if (packet.hex) {
         packet.data = formatHex(bytes);
     } else {
@@ -59,13 +58,14 @@ public:
     }
     void number(U32Field field, const std::string& text) { m_p.set(field, formNumber(text)); }
 
-    // Refuses a text that does not fit (maxBytes, at most the field) or is not GBK.
-    bool text(TextField field, const std::string& typed, std::size_t maxBytes, FormLabel label) {
-        const auto gbk = gbkOrRefuse(typed, maxBytes, label);
+    // Refuses a text that is not GBK or longer than the save can send and a read take back.
+    bool text(TextField field, const std::string& typed, FormLabel label) {
+        const auto gbk = gbkOrRefuse(typed, sendableBytes(field), label);
         return gbk && m_p.setText(field, *gbk);
     }
 
     bool packet(U8Field length, BytesField data, const PacketForm& packet, FormLabel label) {
+        const std::size_t limit = sendableBytes(data);
         std::vector<std::uint8_t> bytes;
         if (packet.hex) {
             auto parsed = parseHex(packet.data);
@@ -74,11 +74,10 @@ public:
                 m_result.messages.emplace_back(kHexEntryMessage);
                 return true;
             }
-            if (parsed->size() > kPacketCapacity)
-                return refuse(tooLongMessage(label, kPacketCapacity, m_lang));
+            if (parsed->size() > limit) return refuse(tooLongMessage(label, limit, m_lang));
             bytes = std::move(*parsed);
         } else {
-            auto gbk = gbkOrRefuse(packet.data, kPacketCapacity, label);
+            auto gbk = gbkOrRefuse(packet.data, limit, label);
             if (!gbk) return false;
             bytes = std::move(*gbk);
         }
@@ -118,8 +117,7 @@ private:
 bool collectServer(Collector& c, const ServerForm& s, U8Field enable, TextField host, U16Field port,
                    U8Field protocol, U8Field connMode, U16Field timeout, FormLabel label) {
     c.flag(enable, s.enable);
-    // The address may fill its 64 bytes: the reserved byte after it ends the text.
-    if (!c.text(host, s.host, host.size, label)) return false;
+    if (!c.text(host, s.host, label)) return false;
     c.number(port, s.port);
     c.combo(protocol, s.protocol);
     c.combo(connMode, s.connMode);
@@ -196,12 +194,11 @@ CollectResult collectMainForm(const MainForm& form, DeviceParams& p, Language la
     {
         // The length is checked before anything is stored, in the device's own words.
         const auto phones = utf8ToGbk(form.phoneNumbers);
-        if (phones && phones->size() > kPhoneNumbersLimit) {
+        if (phones && phones->size() > sendableBytes(f::smsPhoneNumbers)) {
             c.refuse(std::string(kPhoneNumbersMessage));
             return c.result();
         }
-        if (!c.text(f::smsPhoneNumbers, form.phoneNumbers, kPhoneNumbersLimit,
-                    {"手机号码", "Phone numbers"}))
+        if (!c.text(f::smsPhoneNumbers, form.phoneNumbers, {"手机号码", "Phone numbers"}))
             return c.result();
     }
     c.flag(f::serialSendEnable, form.serialSendEnable);

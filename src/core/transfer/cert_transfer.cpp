@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "link/frame.h"
+#include "text/gbk.h"
 
 namespace dtu {
 
@@ -22,16 +23,46 @@ std::string checksumText(std::uint16_t checksum) {
     return text;
 }
 
-std::optional<std::string> certImportRefusal(std::uint64_t fileSize) {
+std::optional<std::string> certImportRefusal(std::uint64_t fileSize, CertFile which,
+                                             Language lang) {
     if (fileSize > kCertFileImportMax) return std::string(certText::kFileHuge);
+    if (fileSize == 0 && which == CertFile::Ca)
+        return lang == Language::English ? "The CA file is empty; import a CA file with content."
+                                         : "CA文件是空的，请导入有内容的CA文件！！！";
     return std::nullopt;
 }
 
 std::optional<std::string> certPathRefusal(std::string_view path, Language lang) {
-    if (path.size() < kCertPathMax) return std::nullopt;
-    return lang == Language::English
-               ? "The path is longer than 255 bytes; move the file to a shorter path."
-               : "路径超过 255 字节，请把文件放到较短的路径下。";
+    const bool en = lang == Language::English;
+    const auto gbk = utf8ToGbk(path);
+    if (!gbk)
+        return en ? "The path holds characters a parameter file cannot keep (only GBK "
+                    "characters); move the file to another path."
+                  : "路径含有参数文件无法保存的字符（只能使用GBK字符），请把文件放到其他路径下。";
+    if (gbk->size() < kCertPathMax) return std::nullopt;
+    return en ? "The path is longer than 255 bytes; move the file to a shorter path."
+              : "路径超过 255 字节，请把文件放到较短的路径下。";
+}
+
+TextField certPathField(CertFile which) {
+    switch (which) {
+        case CertFile::Ca:
+            break;
+        case CertFile::ClientCert:
+            return f::clientCertPath;
+        case CertFile::ClientKey:
+            return f::clientKeyPath;
+    }
+    return f::caPath;
+}
+
+std::string certPath(const DeviceParams& params, CertFile which) {
+    return gbkToDisplay(params.text(certPathField(which)));
+}
+
+bool setCertPath(DeviceParams& params, CertFile which, std::string_view path) {
+    if (certPathRefusal(path, Language::English)) return false;
+    return params.setText(certPathField(which), *utf8ToGbk(path));
 }
 
 CertBlob buildCertBlob(std::optional<std::span<const std::uint8_t>> ca,
@@ -112,6 +143,8 @@ std::size_t certChunkCount(std::size_t blobLength) {
 bool CertTransfer::save(std::vector<std::uint8_t> blob) {
     if (busy() || blob.empty() || blob.size() > kCertBlobCapacity) return false;
     m_blob = std::move(blob);
+    // The blob stays in the record (and so in an exported file) after the transfer.
+    m_params.setBytes(f::certBlob, m_blob);
     m_sendOffset = 0;
     m_state = State::Saving;
     // Raised here so that the first tick sends the first chunk.

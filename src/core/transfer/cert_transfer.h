@@ -52,11 +52,25 @@ std::uint16_t fileChecksum16(std::span<const std::uint8_t> bytes);
 // A checksum of a file or of the device, as it is shown: four lower-case hex digits.
 std::string checksumText(std::uint16_t checksum);
 
-// Whether a file of this size may be imported; the refusal text otherwise.
-std::optional<std::string> certImportRefusal(std::uint64_t fileSize);
+// The three files, in the order of the blob and of their paths in the record.
+enum class CertFile : std::uint8_t { Ca, ClientCert, ClientKey };
 
-// Whether a path fits the room the settings keep for it; the refusal text otherwise.
+// Whether a file of this size may be imported as `which`; the refusal text otherwise. An empty
+// client certificate or key is no file at all, but the CA is required: an empty one is refused
+// here rather than at the save.
+std::optional<std::string> certImportRefusal(std::uint64_t fileSize, CertFile which, Language lang);
+
+// Whether a path (UTF-8) can be kept in the record: GBK like every text there, and at most 255
+// bytes so that its field keeps a terminator. The refusal text otherwise.
 std::optional<std::string> certPathRefusal(std::string_view path, Language lang);
+
+// The record's field that keeps a file's path.
+TextField certPathField(CertFile which);
+// The stored path (UTF-8), empty when none is stored. Bytes that are not GBK (a damaged file)
+// show as "\xNN" and so name no file.
+std::string certPath(const DeviceParams& params, CertFile which);
+// Stores a path (UTF-8); false, and the record untouched, when certPathRefusal refuses it.
+bool setCertPath(DeviceParams& params, CertFile which, std::string_view path);
 
 enum class CertBlobError {
     None,
@@ -115,7 +129,8 @@ public:
 
     CertTransfer(CertEffects& effects, DeviceParams& params) : m_fx(effects), m_params(params) {}
 
-    // Sends a blob from buildCertBlob; false (nothing sent) while busy or for an empty blob.
+    // Keeps a blob from buildCertBlob in certBlob and sends it; false (nothing sent, nothing
+    // kept) while busy or for an empty blob.
     bool save(std::vector<std::uint8_t> blob);
     // Asks the device for its checksums; false while busy.
     bool readChecksums();

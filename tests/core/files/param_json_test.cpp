@@ -82,6 +82,44 @@ TEST(ParamJson, TextsThatAreNotCleanGbkTravelAsHex) {
     EXPECT_EQ(user->find("hex")->string(), "75 73 65 72 00 00 00 00 00 00 78");
 }
 
+TEST(ParamJson, CertificatePathsAndBlobAreFieldsOfTheFile) {
+    DeviceParams p;
+    p.setText(f::caPath, hex("2F 64 2F D3 C3 BB A7 2F 63 61 2E 63 72 74"));  // "/d/用户/ca.crt"
+    p.setText(f::clientKeyPath, hex("2F 6B 2F FF"));  // bytes that are not GBK
+    p.setBytes(f::certBlob, hex("41 42 00 3B 00 3B"));
+    p.image()[21087] = 0x01;  // the byte before the checksums stays reserved
+
+    // The parameter file holds them at their offsets.
+    EXPECT_EQ(p.image()[12127], 0x2F);
+    EXPECT_EQ(p.image()[12639 + 3], 0xFF);
+    EXPECT_EQ(p.image()[12895], 0x41);
+
+    const std::string json = paramsToJson(p);
+    const auto doc = parseJson(json);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->find("caPath")->string(), "/d/\xE7\x94\xA8\xE6\x88\xB7/ca.crt");
+    EXPECT_EQ(doc->find("clientCertPath")->string(), "");
+    EXPECT_EQ(doc->find("clientKeyPath")->find("hex")->string(), "2f 6b 2f ff");
+    EXPECT_EQ(doc->find("certBlob")->string(), "41 42 00 3b 00 3b");
+    EXPECT_NE(doc->find("reserved@21087"), nullptr);
+    DeviceParams back;
+    std::string error;
+    ASSERT_TRUE(paramsFromJson(json, back, error)) << error;
+    EXPECT_TRUE(back == p);
+
+    const auto lines = paramsToLines(p);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "certBlob = \"41 42 00 3b 00 3b\""),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "clientCertPath = \"\""), lines.end());
+
+    // A file from before they were named has zeros there: empty paths, no blob.
+    std::string olderError;
+    DeviceParams older;
+    ASSERT_TRUE(paramsFromJson(R"({"serverAPort": 1})", older, olderError)) << olderError;
+    EXPECT_EQ(older.textView(f::caPath), "");
+    EXPECT_EQ(paramsToJson(older).find("\"certBlob\": \"\"") != std::string::npos, true);
+}
+
 TEST(ParamJson, HandWrittenFilesStartFromZeros) {
     DeviceParams p;
     std::string error;

@@ -14,7 +14,8 @@ struct MapRow {
     const char* name;
 };
 
-// The published map of the parameter file: offset, size, field.
+// The map of the parameter file: offset, size, field. The certificate paths and blob fill the
+// span after certChunkAcked that the device leaves to the tool.
 // clang-format off
 const MapRow kFileMap[] = {
     {0, 1, "dtuBaudIndex"}, {1, 1, "dtuParityIndex"}, {2, 1, "dtuStopBitsIndex"},
@@ -87,7 +88,9 @@ const MapRow kFileMap[] = {
     {12046, 2, "cellLongitudeDeg"}, {12048, 4, "cellLongitudeFrac"}, {12052, 4, "reserved"},
     {12056, 2, "remoteConfigCount"}, {12058, 2, "remoteConfigTimeout"},
     {12060, 65, "remoteConfigCurrentIp"}, {12125, 1, "reserved"}, {12126, 1, "certChunkAcked"},
-    {12127, 8961, "reserved"}, {21088, 6, "certChecksums"}, {21094, 2, "reserved"},
+    {12127, 256, "caPath"}, {12383, 256, "clientCertPath"}, {12639, 256, "clientKeyPath"},
+    {12895, 8192, "certBlob"}, {21087, 1, "reserved"}, {21088, 6, "certChecksums"},
+    {21094, 2, "reserved"},
     {21096, 1, "configLockFlag"}, {21097, 8, "configLockPassword"}, {21105, 1027, "reserved"},
     {22132, 4, "cellId"}, {22136, 4, "cellLac"}, {22140, 4, "cellMcc"}, {22144, 4, "cellMnc"},
     {22148, 4, "cellErrCode"}, {22152, 4, "gpsBeidou"}, {22156, 1, "cellLocationEnable"},
@@ -166,6 +169,21 @@ TEST(RecordLayout, ArraysAndPollingRecordsHaveTheirElements) {
     EXPECT_EQ(findField("uploadTexts[16]"), nullptr);
     EXPECT_EQ(findField("nosuchfield"), nullptr);
     EXPECT_TRUE(findField("reserved@71")->reserved);
+}
+
+TEST(RecordLayout, ArrayElementsReportTheItemThatCarriesThem) {
+    // Each upload text travels in an item of its own; the output rules in two items.
+    EXPECT_EQ(findField("uploadTexts[0]")->tag, 99);
+    EXPECT_EQ(findField("uploadTexts[15]")->tag, 114);
+    EXPECT_EQ(findField("uploadTexts2[0]")->tag, 125);
+    EXPECT_EQ(findField("uploadTexts2[3]")->tag, 128);
+    EXPECT_EQ(findField("xyRules[0]")->tag, 89);
+    EXPECT_EQ(findField("xyRules[7]")->tag, 89);
+    EXPECT_EQ(findField("xyRules[8]")->tag, 90);
+    EXPECT_EQ(findField("xyRules[9]")->tag, 90);
+    EXPECT_EQ(findField("certChecksums[2]")->tag, 186);
+    EXPECT_EQ(findField("modbusItems[5].jsonName")->tag, 119);
+    EXPECT_EQ(findField("caPath")->tag, 0);
 }
 
 TEST(DeviceParams, StoresNumbersLittleEndianAtTheirOffsets) {

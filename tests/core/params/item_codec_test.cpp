@@ -220,7 +220,6 @@ TEST_F(Decode, ShortItemsStoreOnlyWhatTheyCarry) {
     p.set(f::userCodeVersion, 7);
     p.set(f::uploadTarget, 0x57);
     p.set(f::remoteConfigTimeout, 99);
-    p.setText(f::remoteConfigCurrentIp, std::string_view("10.0.0.1"));
     p.set(f::gpsLongitudeFrac, 100000);
     p.set(f::systemTick, 5);
     decode(Block()
@@ -241,13 +240,36 @@ TEST_F(Decode, ShortItemsStoreOnlyWhatTheyCarry) {
     EXPECT_EQ(p.get(f::uploadTarget), 0x57);
     EXPECT_EQ(p.get(f::remoteConfigCount), 5);
     EXPECT_EQ(p.get(f::remoteConfigTimeout), 99);
-    EXPECT_EQ(p.textView(f::remoteConfigCurrentIp), "10.0.0.1");
     // Eleven GPS bytes reach the longitude degrees, not its fraction.
     EXPECT_EQ(p.get(f::gpsSatellites), 255);
     EXPECT_EQ(p.get(f::gpsLongitudeDeg), 9);
     EXPECT_EQ(p.get(f::gpsLongitudeFrac), 100000u);
     EXPECT_EQ(p.get(f::memUsed), 8u);
     EXPECT_EQ(p.get(f::systemTick), 5u);
+}
+
+TEST_F(Decode, RemoteConfigStateClearsTheAddressWheneverItIsTaken) {
+    // Six or seven bytes carry no address: the one shown before is gone all the same, while the
+    // time-out the item does not reach keeps its value.
+    for (const char* state : {"00 00 00 2A 00 05", "00 00 00 2A 00 05 00"}) {
+        SCOPED_TRACE(state);
+        p.set(f::remoteConfigTimeout, 99);
+        p.setText(f::remoteConfigCurrentIp, std::string_view("10.0.0.1"));
+        ASSERT_EQ(decode(Block().item(184, hex(state))).applied, 1);
+        EXPECT_EQ(toBytes(p.bytes(f::remoteConfigCurrentIp)), Bytes(65, 0));
+        EXPECT_EQ(value("remoteConfigUuid"), "42");
+        EXPECT_EQ(value("remoteConfigCount"), "5");
+        EXPECT_EQ(value("remoteConfigTimeout"), "99");
+    }
+    // With eight bytes the address is there, empty.
+    p.setText(f::remoteConfigCurrentIp, std::string_view("10.0.0.1"));
+    decode(Block().item(184, hex("00 00 00 2A 00 05 00 1E")));
+    EXPECT_EQ(value("remoteConfigCurrentIp"), "\"\"");
+    EXPECT_EQ(value("remoteConfigTimeout"), "30");
+    // Five bytes break the rule: the item is not taken and the address stays.
+    p.setText(f::remoteConfigCurrentIp, std::string_view("10.0.0.1"));
+    EXPECT_EQ(decode(Block().item(184, hex("00 00 00 2A 00"))).applied, 0);
+    EXPECT_EQ(p.textView(f::remoteConfigCurrentIp), "10.0.0.1");
 }
 
 Bytes pollRecord(std::uint8_t slave, const std::string& name, bool withScale) {

@@ -136,23 +136,24 @@ TEST(MainForm, BadHexKeepsThePreviousDataAndTheSaveGoesOn) {
 }
 
 TEST(MainForm, RefusalsStopTheCollectionWhereTheyHappen) {
-    const std::string host64(64, 'h');
+    const std::string host63(63, 'h');
     {
-        // A full 64-byte address is taken; one more byte is refused with a message, the fields
-        // before it are collected and the ones after it are not.
+        // A 63-byte address is taken; one that fills the 64-byte field would be sent but not
+        // read back, so it is refused with a message naming the limit. The fields before it
+        // are collected and the ones after it are not.
         MainForm form = blankForm();
         form.dtuBaud = 8;
-        form.serverA.host = host64;
-        form.serverB.host = host64 + "h";
+        form.serverA.host = host63;
+        form.serverB.host = host63 + "h";
         form.serverB.port = "80";
         form.smsMode = 2;
         DeviceParams p;
         const CollectResult r = collectMainForm(form, p, Language::Chinese);
         EXPECT_FALSE(r.ok);
         ASSERT_EQ(r.messages.size(), 1u);
-        EXPECT_NE(r.messages[0].find("64"), std::string::npos);
+        EXPECT_EQ(r.messages[0], "服务器B地址不能超过63字节（一个汉字占2字节）");
         EXPECT_EQ(p.get(f::dtuBaudIndex), 9);
-        EXPECT_EQ(p.textView(f::serverAHost), host64);
+        EXPECT_EQ(p.textView(f::serverAHost), host63);
         EXPECT_EQ(p.textView(f::serverBHost), "");
         EXPECT_EQ(p.get(f::serverBPort), 0);
         EXPECT_EQ(p.get(f::smsMode), 0);
@@ -160,10 +161,10 @@ TEST(MainForm, RefusalsStopTheCollectionWhereTheyHappen) {
     {
         // Chinese characters count as their two GBK bytes.
         MainForm form = blankForm();
-        form.serverA.host = std::string(62, 'h') + "中";
+        form.serverA.host = std::string(61, 'h') + "中";
         DeviceParams p;
         EXPECT_TRUE(collectMainForm(form, p, Language::Chinese).ok);
-        form.serverA.host = std::string(63, 'h') + "中";
+        form.serverA.host = std::string(62, 'h') + "中";
         EXPECT_FALSE(collectMainForm(form, p, Language::Chinese).ok);
     }
     {
@@ -182,7 +183,8 @@ TEST(MainForm, RefusalsStopTheCollectionWhereTheyHappen) {
         EXPECT_EQ(p.textView(f::smsPhoneNumbers), std::string(159, '1'));
     }
     {
-        // A character the device cannot store, and packet data beyond its 128 bytes.
+        // A character the device cannot store, and packet data beyond the 127 bytes a read
+        // takes back (the array holds 128).
         MainForm form = blankForm();
         form.serverA.host = "host\xF0\x9F\x98\x80";  // an emoji
         DeviceParams p;
@@ -192,15 +194,19 @@ TEST(MainForm, RefusalsStopTheCollectionWhereTheyHappen) {
         EXPECT_NE(r.messages[0].find("Server A address"), std::string::npos);
 
         form = blankForm();
-        form.heartbeat = {std::string(129 * 2, 'f'), true};
-        r = collectMainForm(form, p, Language::Chinese);
+        form.heartbeat = {std::string(128 * 2, 'f'), true};
+        r = collectMainForm(form, p, Language::English);
         EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.messages.at(0).find("128"), std::string::npos);
-        form.heartbeat = {std::string(129, 'x'), false};
+        EXPECT_EQ(r.messages.at(0),
+                  "Heartbeat data: at most 127 bytes (a Chinese character takes 2)");
+        form.heartbeat = {std::string(127 * 2, 'f'), true};
+        EXPECT_TRUE(collectMainForm(form, p, Language::English).ok);
+        form.registration = {std::string(128, 'x'), false};
         EXPECT_FALSE(collectMainForm(form, p, Language::Chinese).ok);
-        form.heartbeat = {std::string(128, 'x'), false};
+        form.registration = {std::string(127, 'x'), false};
         EXPECT_TRUE(collectMainForm(form, p, Language::Chinese).ok);
-        EXPECT_EQ(p.get(f::heartbeatLength), 128);
+        EXPECT_EQ(p.get(f::heartbeatLength), 127);
+        EXPECT_EQ(p.get(f::registerLength), 127);
     }
 }
 

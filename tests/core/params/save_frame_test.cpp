@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/command_flow.h"
 #include "params/field_table.h"
 #include "params/item_codec.h"
 #include "support/bytes.h"
@@ -190,6 +191,107 @@ TEST(SaveFrame, RecordsThatCannotBeSentWholeAreRefused) {
     const SaveFrame bad = buildSaveFrame(name);
     EXPECT_EQ(bad.error, SaveFrameError::PollNameTooLong);
     EXPECT_EQ(bad.badPollRecord, 2);
+}
+
+// Fills a saved text, or a packet's array and its length byte, with n bytes.
+void fill(DeviceParams& p, const FieldInfo& fi, std::size_t n) {
+    const std::vector<std::uint8_t> bytes(n, 'v');
+    if (fi.kind == FieldKind::Text) {
+        ASSERT_TRUE(p.setText(TextField{fi.offset, fi.size}, bytes));
+    } else {
+        const FieldInfo* length = fieldAt(fi.offset - 1);  // the length byte before the array
+        ASSERT_TRUE(length && length->kind == FieldKind::U8);
+        p.set(U8Field{length->offset, 1}, static_cast<std::uint8_t>(n));
+        ASSERT_TRUE(p.setBytes(BytesField{fi.offset, fi.size}, bytes));
+    }
+}
+
+// The most bytes a read takes back: a text leaves room for its terminator, a packet stays below
+// its 128-byte array; a full field would be sent and then ignored by the read.
+const std::pair<const char*, std::size_t> kReadBackLimits[] = {
+    {"serverAHost", 63},     {"serverBHost", 63},     {"mqttHost", 63},
+    {"httpHost", 126},       {"httpHeader", 199},     {"smsPhoneNumbers", 159},
+    {"mqttUserName", 127},   {"mqttClientId", 127},   {"modbusPrefix", 127},
+    {"mqttWillTopic", 64},   {"apnPassword", 64},     {"remoteConfigServer", 64},
+    {"uploadTexts[15]", 32}, {"uploadTexts2[3]", 32}, {"heartbeatData", 127},
+    {"registerData", 127},
+};
+
+TEST(SaveFrame, AValueAReadWouldNotTakeBackIsRefusedAndNothingIsBuilt) {
+    for (const auto& [name, limit] : kReadBackLimits) {
+        SCOPED_TRACE(name);
+        const FieldInfo& fi = *findField(name);
+        EXPECT_EQ(fi.kind == FieldKind::Text ? sendableBytes(TextField{fi.offset, fi.size})
+                                             : sendableBytes(BytesField{fi.offset, fi.size}),
+                  limit);
+
+        // At the limit the value goes out and comes back whole.
+        DeviceParams p;
+        fill(p, fi, limit);
+        const SaveFrame frame = buildSaveFrame(p);
+        ASSERT_EQ(frame.error, SaveFrameError::None);
+        DeviceParams back;
+        LiveState live;
+        decodeParamBlock(frame.view().subspan(3), back, live);
+        EXPECT_EQ(toBytes(back.image().subspan(fi.offset, fi.size)),
+                  toBytes(p.image().subspan(fi.offset, fi.size)));
+
+        // One byte more and the read would ignore the item, so the save refuses the record.
+        fill(p, fi, limit + 1);
+        const SaveFrame over = buildSaveFrame(p);
+        EXPECT_EQ(over.error, SaveFrameError::NotReadBack);
+        EXPECT_EQ(over.size, 0u);
+        EXPECT_EQ(over.unsendable.field, &fi);
+        EXPECT_EQ(over.unsendable.limit, limit);
+        EXPECT_EQ(over.unsendable.length, limit + 1);
+        const auto item = encodeSaveItem(fi.tag, p);
+        Bytes block = {static_cast<std::uint8_t>(item.size() >> 8),
+                       static_cast<std::uint8_t>(item.size())};
+        block.insert(block.end(), item.begin(), item.end());
+        const DecodeResult r = decodeParamBlock(block, back, live);
+        ASSERT_EQ(r.ignored.size(), 1u);
+        EXPECT_EQ(r.ignored[0].tag, fi.tag);
+    }
+}
+
+TEST(SaveFrame, EverySavedTextHasALimitItsReadTakesBack) {
+    // Whatever text the save carries: filling its field is refused, naming it; one byte less
+    // is sent. Files keep such a value all the same.
+    for (const FieldInfo& fi : recordLayout()) {
+        if (fi.kind != FieldKind::Text || !isSaveItem(fi.tag) || fi.modbusRecord >= 0 ||
+            fi.name == "configLockPassword")  // eight raw bytes, read back whole
+            continue;
+        SCOPED_TRACE(fi.name);
+        DeviceParams p;
+        fill(p, fi, fi.size);
+        const SaveFrame frame = buildSaveFrame(p);
+        ASSERT_EQ(frame.error, SaveFrameError::NotReadBack);
+        EXPECT_EQ(frame.unsendable.field, &fi);
+        EXPECT_EQ(frame.unsendable.limit, fi.size - 1u);
+        fill(p, fi, fi.size - 1);
+        EXPECT_EQ(buildSaveFrame(p).error, SaveFrameError::None);
+    }
+    // Texts no saved item carries have no limit beyond their field; poll names have theirs.
+    EXPECT_EQ(sendableBytes(f::deviceModel), 64u);
+    EXPECT_EQ(sendableBytes(f::caPath), 256u);
+    EXPECT_EQ(sendableBytes(f::modbusItem(63).jsonName), kJsonNameMax);
+    EXPECT_EQ(sendableBytes(f::serialSendData), 32u);
+}
+
+TEST(SaveFrame, TheRefusalNamesTheFieldAndItsLimitInTheWindowsLanguage) {
+    DeviceParams p;
+    p.setText(f::mqttHost, std::string(64, 'm'));
+    p.setText(f::httpHost, std::string(127, 'h'));  // later in the save order than item 4
+    p.setText(f::serverAHost, std::string(64, 'a'));
+    const SaveFrame frame = buildSaveFrame(p);
+    EXPECT_EQ(saveRefusalText(frame, Language::Chinese),
+              "serverAHost 超过 63 字节，更长的值无法从设备读回，未发送。");
+    EXPECT_EQ(saveRefusalText(frame, Language::English),
+              "serverAHost is longer than 63 bytes; the device could not give a longer value "
+              "back, so nothing was sent.");
+    p.setText(f::serverAHost, std::string(63, 'a'));
+    EXPECT_NE(saveRefusalText(buildSaveFrame(p), Language::Chinese).find("httpHost 超过 126"),
+              std::string::npos);
 }
 
 // Fields the save carries and a read answer gives back unchanged: not the fixed data bits,

@@ -33,10 +33,51 @@ TEST(CertFiles, ChecksumSumsTheFirst4096BytesModulo65536) {
     longer.push_back(0x77);
     EXPECT_EQ(fileChecksum16(longer), 4096 * 0x10 % 65536);
 
-    EXPECT_FALSE(certImportRefusal(4000));
-    EXPECT_EQ(certImportRefusal(4001), "file is huge!!!");
+    EXPECT_FALSE(certImportRefusal(4000, CertFile::Ca, Language::Chinese));
+    EXPECT_EQ(certImportRefusal(4001, CertFile::ClientKey, Language::Chinese), "file is huge!!!");
+}
+
+TEST(CertFiles, AnEmptyCaIsRefusedAtImportAnEmptyClientFileIsNoFile) {
+    EXPECT_EQ(certImportRefusal(0, CertFile::Ca, Language::Chinese),
+              "CA文件是空的，请导入有内容的CA文件！！！");
+    EXPECT_EQ(certImportRefusal(0, CertFile::Ca, Language::English),
+              "The CA file is empty; import a CA file with content.");
+    EXPECT_FALSE(certImportRefusal(1, CertFile::Ca, Language::Chinese));
+    EXPECT_FALSE(certImportRefusal(0, CertFile::ClientCert, Language::Chinese));
+    EXPECT_FALSE(certImportRefusal(0, CertFile::ClientKey, Language::Chinese));
+}
+
+TEST(CertFiles, PathsAreKeptInTheRecordAsGbkTexts) {
+    DeviceParams p;
+    EXPECT_EQ(certPath(p, CertFile::Ca), "");
+    // Chinese characters take two bytes each in the record.
+    const std::string chinese = "/home/用户/ca.crt";
+    ASSERT_TRUE(setCertPath(p, CertFile::Ca, chinese));
+    EXPECT_EQ(certPath(p, CertFile::Ca), chinese);
+    EXPECT_EQ(test::toBytes(p.text(f::caPath)),
+              hex("2F 68 6F 6D 65 2F D3 C3 BB A7 2F 63 61 2E 63 72 74"));
+    ASSERT_TRUE(setCertPath(p, CertFile::ClientCert, "/c.crt"));
+    ASSERT_TRUE(setCertPath(p, CertFile::ClientKey, "/k.key"));
+    EXPECT_EQ(p.textView(f::clientCertPath), "/c.crt");
+    EXPECT_EQ(p.textView(f::clientKeyPath), "/k.key");
+    EXPECT_EQ(p.image()[12383], '/');
+    EXPECT_EQ(p.image()[12639], '/');
+
+    // At most 255 bytes, so that the field keeps a terminator; only characters GBK has.
     EXPECT_FALSE(certPathRefusal(std::string(255, 'a'), Language::Chinese));
     EXPECT_TRUE(certPathRefusal(std::string(256, 'a'), Language::English));
+    // Counted in the record's bytes: 200 + 2 x 20 = 240 there, 260 in UTF-8.
+    std::string chars;
+    for (int i = 0; i < 10; ++i) chars += "用户";
+    EXPECT_FALSE(certPathRefusal(std::string(200, 'a') + chars, Language::Chinese));
+    EXPECT_TRUE(certPathRefusal(std::string(216, 'a') + chars, Language::Chinese));
+    EXPECT_TRUE(certPathRefusal("/tmp/\xF0\x9F\x98\x80.crt", Language::English));  // an emoji
+    EXPECT_FALSE(setCertPath(p, CertFile::Ca, std::string(256, 'a')));
+    EXPECT_EQ(certPath(p, CertFile::Ca), chinese);
+
+    // Bytes from a damaged file that are not GBK name no file.
+    p.setText(f::clientKeyPath, hex("2F FF"));
+    EXPECT_EQ(certPath(p, CertFile::ClientKey), "/\\xFF");
 }
 
 TEST(CertBlob, FilesAreJoinedBySeparatorsAndAbsentOnesLeaveOnlyTheSeparator) {
@@ -162,6 +203,16 @@ protected:
         };
     }
 };
+
+TEST_F(Transfer, TheBlobSentStaysInTheRecord) {
+    params.setBytes(f::certBlob, Bytes(8192, 0xEE));  // an earlier, longer blob
+    const Bytes blob = buildCertBlob(pattern(1000, 9), std::nullopt, std::nullopt).bytes;
+    ASSERT_TRUE(transfer.save(blob));
+    EXPECT_EQ(test::toBytes(params.bytes(f::certBlob)), cat(blob, Bytes(8192 - blob.size(), 0)));
+    // A refused blob leaves the kept one alone.
+    EXPECT_FALSE(transfer.save(Bytes(10, 1)));
+    EXPECT_EQ(test::toBytes(params.bytes(f::certBlob).first(blob.size())), blob);
+}
 
 TEST_F(Transfer, ChunksGoOutOneAtATimeAndTheSaveEndsWhenTheLastIsAcknowledged) {
     const Bytes blob = buildCertBlob(pattern(1000, 9), std::nullopt, std::nullopt).bytes;
