@@ -18,7 +18,15 @@ Session::Session(QObject* parent) : QObject(parent), m_flow(*this, m_params, m_l
     connect(&m_gatherTimer, &QTimer::timeout, this, &Session::onGatherTimer);
     connect(&m_writeTimer, &QTimer::timeout, this, &Session::writeDue);
     connect(&m_probeTimer, &QTimer::timeout, this, [this] { m_flow.onTimer(LinkTimer::Probe); });
-    connect(&m_replyTimer, &QTimer::timeout, this, [this] { m_flow.onTimer(LinkTimer::Reply); });
+    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+        // An answer still coming in is not late; the gatherer ends it within its pause, whole
+        // or cut short, and the time-out looks again after that.
+        if (const auto arriving = m_gatherer.frameArrivingMs()) {
+            m_replyTimer.start(*arriving + 1);
+            return;
+        }
+        m_flow.onTimer(LinkTimer::Reply);
+    });
     connect(&m_port, &SerialPort::bytesArrived, this, &Session::onBytes);
     connect(&m_port, &SerialPort::failed, this, &Session::onPortFailed);
     m_factoryDir = defaultFactoryRecordDir();

@@ -37,6 +37,11 @@ int BurstGatherer::pauseMs() const {
     return m_framePauseMs;
 }
 
+std::optional<int> BurstGatherer::frameArrivingMs() const {
+    if (m_firmware || !mayStartFrame(m_buffer)) return std::nullopt;
+    return m_framePauseMs;
+}
+
 void BurstGatherer::takeCompleteFrames(Step& step) {
     std::size_t size;
     while ((size = completeFrameSize(m_buffer)) > 0) {

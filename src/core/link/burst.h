@@ -49,6 +49,11 @@ public:
     std::optional<Burst> beforeRequest();
     void clear() { m_buffer.clear(); }
     std::size_t pending() const { return m_buffer.size(); }
+    // While what is gathered may be the start of a frame still arriving, the quiet time after
+    // which it is delivered either whole or as it stands; nothing otherwise. An answer's time-out
+    // that expires meanwhile is not yet due: on a slow line a long answer takes longer on the
+    // wire than the device had to start it.
+    std::optional<int> frameArrivingMs() const;
 
 private:
     void takeCompleteFrames(Step& step);

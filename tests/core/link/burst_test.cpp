@@ -97,6 +97,25 @@ TEST(BurstGatherer, ASlowLineOutsideTheTableStillWaitsForTheRestOfAFrame) {
     EXPECT_EQ(bytesOf(g.onBytes(std::span(kSaveAck).subspan(4))), std::vector<Bytes>{kSaveAck});
 }
 
+TEST(BurstGatherer, TellsWhileAnAnswerIsStillArriving) {
+    BurstGatherer g;
+    g.setLineBaud(4800);
+    EXPECT_FALSE(g.frameArrivingMs());  // nothing gathered
+    g.onBytes(std::span(kSaveAck).first(5));
+    EXPECT_EQ(g.frameArrivingMs(), 80);
+    g.onBytes(std::span(kSaveAck).subspan(5));  // complete: delivered, nothing arriving
+    EXPECT_FALSE(g.frameArrivingMs());
+    g.onBytes(hex("4F 4B"));  // raw data is no answer
+    EXPECT_FALSE(g.frameArrivingMs());
+    g.onTimer();
+    g.onBytes(std::span(kSaveAck).first(3));
+    g.setFirmwareMode(true);  // the firmware receiver keeps its own time
+    EXPECT_FALSE(g.frameArrivingMs());
+    g.setFirmwareMode(false);
+    EXPECT_TRUE(g.onTimer().bursts.size() == 1);  // a stalled answer ends with the pause
+    EXPECT_FALSE(g.frameArrivingMs());
+}
+
 TEST(BurstGatherer, ARequestKeepsRawDataAndDropsOnlyAHalfFrame) {
     BurstGatherer g;
     g.onBytes(hex("4F 4B 88 3A"));  // raw text, whatever follows it
