@@ -25,9 +25,8 @@ namespace dtu::cli {
 
 namespace {
 
-const std::set<std::string> kGlobalValues = {"--port",     "--baud", "--parity",
-                                             "--stop",     "--password", "--lang",
-                                             "--production-dir"};
+const std::set<std::string> kGlobalValues = {"--port",     "--baud", "--parity",        "--stop",
+                                             "--password", "--lang", "--production-dir"};
 const std::set<std::string> kGlobalFlags = {"--sim", "--pieces"};
 
 // No device command may keep the tool waiting longer than this, whatever the device does.

@@ -54,8 +54,8 @@ int runLabel(const ProductionJob& job, Session& session) {
     if (!present) return fail(kExitFailed, "no print service answers on " + service);
 
     const LabelPrintResult r =
-        printLabel(job.dir, labelRequest(session.params(), job.model, job.withLogo),
-                   job.printHost, job.printPort, QDateTime::currentDateTime(), job.lang);
+        printLabel(job.dir, labelRequest(session.params(), job.model, job.withLogo), job.printHost,
+                   job.printPort, QDateTime::currentDateTime(), job.lang);
     if (r.refusal == LabelRefusal::LogoMissing || r.refusal == LabelRefusal::TemplateMissing) {
         // The window's message names no folder; a script's reader wants the path.
         const std::string_view file = r.refusal == LabelRefusal::LogoMissing
@@ -75,8 +75,8 @@ int runLabel(const ProductionJob& job, Session& session) {
     if (!r.sendError.isEmpty())
         return fail(kExitFailed, "sending to " + service + ": " + r.sendError.toStdString());
     std::cout << (en ? "Label sent: " : "标签已发送：") << r.datagrams
-              << (en ? " datagrams, " : " 个数据包，") << r.bytes << (en ? " bytes to " : " 字节，至 ")
-              << service << "\n";
+              << (en ? " datagrams, " : " 个数据包，") << r.bytes
+              << (en ? " bytes to " : " 字节，至 ") << service << "\n";
     return r.fileErrors.isEmpty() ? kExitOk : kExitFile;
 }
 
@@ -84,11 +84,10 @@ int runRegister(const ProductionJob& job, Session& session) {
     CloudRegistration registration;
     RegistrationResult result = RegistrationResult::Failed;
     QEventLoop loop;
-    QObject::connect(&registration, &CloudRegistration::finished, &loop,
-                     [&](RegistrationResult r) {
-                         result = r;
-                         loop.quit();
-                     });
+    QObject::connect(&registration, &CloudRegistration::finished, &loop, [&](RegistrationResult r) {
+        result = r;
+        loop.quit();
+    });
     const auto mac = session.params().bytes(fields::macAddress);
     registration.start(job.cloudHost, job.cloudPort, mac.first<6>());
     loop.exec();
@@ -119,11 +118,12 @@ int prepareProduction(const std::string& command, const Args& args, Language lan
         job.printHost = QHostAddress(QString::fromStdString(settings.printHost));
         if (job.printHost.isNull())
             return fail(kExitFile, settingsFile + ": printhost must be an IP address");
-        const auto port = portNumber(args.value("--print-port").value_or(
-            std::to_string(settings.printPort)));
+        const auto port =
+            portNumber(args.value("--print-port").value_or(std::to_string(settings.printPort)));
         if (!port)
-            return fail(args.value("--print-port") ? kExitUsage : kExitFile,
-                        "--print-port: a port from 1 to 65535");
+            return args.value("--print-port")
+                       ? fail(kExitUsage, "--print-port: a port from 1 to 65535")
+                       : fail(kExitFile, settingsFile + ": printport must be from 1 to 65535");
         job.printPort = *port;
 
         const auto model = args.value("--model");
@@ -132,15 +132,16 @@ int prepareProduction(const std::string& command, const Args& args, Language lan
         job.withLogo = !args.flag("--no-logo");
         // As in the window, a label carries one of the listed models.
         const auto models = loadModelList(job.dir);
-        const std::string listPath =
-            (job.dir + '/' + QString::fromUtf8(productionFile::kModels.data(),
-                                               qsizetype(productionFile::kModels.size())))
-                .toStdString();
+        const std::string listPath = (job.dir + '/' +
+                                      QString::fromUtf8(productionFile::kModels.data(),
+                                                        qsizetype(productionFile::kModels.size())))
+                                         .toStdString();
         if (models.empty()) return fail(kExitFile, listPath + " lists no models");
         if (std::find(models.begin(), models.end(), job.model) == models.end()) {
             std::string known;
             for (const auto& m : models) known += (known.empty() ? "" : ", ") + m;
-            return fail(kExitUsage, "'" + job.model + "' is not in " + listPath + " (" + known + ")");
+            return fail(kExitUsage,
+                        "'" + job.model + "' is not in " + listPath + " (" + known + ")");
         }
     } else {
         HostPort server{settings.cloudHost, 0};

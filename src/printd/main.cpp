@@ -11,9 +11,9 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 #include "print_server.h"
@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     bool portOk = false;
     const uint portNumber = parser.value(port).toUInt(&portOk);
     if (!portOk || portNumber > 65535) return usage(QStringLiteral("--port: 0 to 65535"));
-    const int sinks = int(parser.isSet(spool)) + int(parser.isSet(device)) + int(parser.isSet(queue));
+    const int sinks =
+        int(parser.isSet(spool)) + int(parser.isSet(device)) + int(parser.isSet(queue));
     if (sinks != 1) return usage(QStringLiteral("give exactly one of --spool, --device, --queue"));
 
     std::unique_ptr<dtu::JobSink> sink;

@@ -88,7 +88,8 @@ LabelPrintResult printLabel(const QString& dir, const LabelRequest& request,
 
     QUdpSocket socket;
     for (const std::string& d : plan.datagrams) {
-        const qint64 sent = socket.writeDatagram(d.data(), static_cast<qint64>(d.size()), service, port);
+        const qint64 sent =
+            socket.writeDatagram(d.data(), static_cast<qint64>(d.size()), service, port);
         if (sent != static_cast<qint64>(d.size())) {
             result.sendError = socket.errorString();
             break;

@@ -17,12 +17,12 @@ std::vector<std::string> loadModelList(const QString& dir);
 
 struct LabelPrintResult {
     LabelRefusal refusal = LabelRefusal::None;
-    QString refusalText;     // for a message box, when refused
-    QString historyLine;     // the line added to the history, without its CR LF; empty if none
+    QString refusalText;  // for a message box, when refused
+    QString historyLine;  // the line added to the history, without its CR LF; empty if none
     bool historyDuplicate = false;  // the device and model were already in the history
-    QStringList fileErrors;  // history or logo file that could not be written
-    QString sendError;       // a datagram that could not be sent
-    int datagrams = 0;       // sent
+    QStringList fileErrors;         // history or logo file that could not be written
+    QString sendError;              // a datagram that could not be sent
+    int datagrams = 0;              // sent
     qint64 bytes = 0;
 
     bool printed() const { return refusal == LabelRefusal::None && sendError.isEmpty(); }

@@ -18,5 +18,4 @@ bool savePcSettingsFile(const PcSettings& settings, const QString& path = pcSett
 // has always gone).
 QString productionDir(const PcSettings& settings);
 
-
 }  // namespace dtu

@@ -68,7 +68,8 @@ void PrintServer::armQuietTimer() {
 }
 
 void PrintServer::enqueue(std::vector<PrintJob> jobs) {
-    for (PrintJob& j : jobs) m_queue.push_back({++m_jobs, QDateTime::currentDateTime(), std::move(j)});
+    for (PrintJob& j : jobs)
+        m_queue.push_back({++m_jobs, QDateTime::currentDateTime(), std::move(j)});
     if (!m_busy) next();
 }
 
@@ -80,9 +81,11 @@ void PrintServer::next() {
     }
     m_busy = true;
     const int number = m_queue.front().number;
-    m_sink.write(toBytes(m_queue.front().job.bytes), [this, number](bool ok, const QString& detail) {
-        if (!m_queue.empty() && m_queue.front().number == number) onSinkDone(ok, detail);
-    });
+    m_sink.write(toBytes(m_queue.front().job.bytes),
+                 [this, number](bool ok, const QString& detail) {
+                     if (!m_queue.empty() && m_queue.front().number == number)
+                         onSinkDone(ok, detail);
+                 });
 }
 
 void PrintServer::onSinkDone(bool ok, const QString& detail) {
@@ -104,8 +107,8 @@ void PrintServer::keep(Job job, const QString& why) {
                      stored);
         return;
     }
-    emit logLine(describe(job) + QStringLiteral(" -> ") + why + QStringLiteral("; cannot keep it (") +
-                 stored + QStringLiteral("), trying again"));
+    emit logLine(describe(job) + QStringLiteral(" -> ") + why +
+                 QStringLiteral("; cannot keep it (") + stored + QStringLiteral("), trying again"));
     m_kept.push_back(std::move(job));
     m_retryTimer.start();
 }
@@ -132,12 +135,13 @@ void PrintServer::finish() {
 void PrintServer::storeRemaining() {
     std::deque<Job> left;
     left.swap(m_queue);
-    // A job in the sink's hands stays there; the rest goes to the fallback spool.
-    if (m_busy && !left.empty()) {
-        m_queue.push_back(std::move(left.front()));
-        left.pop_front();
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        // The job the sink still holds may or may not come out: keeping it is the safe side.
+        const QString why = i == 0 && m_busy ? QStringLiteral("still with ") + m_sink.name() +
+                                                   QStringLiteral(" at the stop (it may print)")
+                                             : QStringLiteral("not passed on before the stop");
+        keep(std::move(left[i]), why);
     }
-    for (Job& job : left) keep(std::move(job), QStringLiteral("not printed before the end"));
 }
 
 bool PrintServer::idle() const {
@@ -151,9 +155,10 @@ void PrintServer::checkDrained() {
 QString PrintServer::describe(const Job& job) const {
     const PrintJob& j = job.job;
     return job.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" job ") +
-           QString::number(job.number) + QStringLiteral(" from ") + QString::fromStdString(j.sender) +
-           QStringLiteral(": ") + QString::number(j.datagrams) + QStringLiteral(" datagram(s), ") +
-           QString::number(j.bytes.size()) + QStringLiteral(" bytes") +
+           QString::number(job.number) + QStringLiteral(" from ") +
+           QString::fromStdString(j.sender) + QStringLiteral(": ") + QString::number(j.datagrams) +
+           QStringLiteral(" datagram(s), ") + QString::number(j.bytes.size()) +
+           QStringLiteral(" bytes") +
            (j.labelSeen ? QString() : QStringLiteral(" (no label datagram)"));
 }
 

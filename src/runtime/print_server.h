@@ -29,7 +29,8 @@ public:
     // Stops taking datagrams and passes on every open job; drained() follows once nothing is
     // left to do.
     void finish();
-    // Stores whatever has not reached the sink yet in the fallback spool, at once.
+    // Stores every job not yet done in the fallback spool, at once, also the one the sink
+    // holds (its outcome is unknown).
     void storeRemaining();
     bool idle() const;
 

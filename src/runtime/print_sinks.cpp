@@ -52,31 +52,48 @@ bool SpoolSink::store(const QByteArray& job, QString& detail) {
     return true;
 }
 
-DeviceSink::DeviceSink(QString path, QObject* parent) : JobSink(parent), m_path(std::move(path)) {
-    m_worker = new QObject;
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start();
+// Writes jobs to a device file on its own thread. It knows nothing of the sink: its answer
+// goes by signal, which Qt drops safely if the sink has gone meanwhile.
+class DeviceWriter : public QObject {
+    Q_OBJECT
+public:
+    void write(const QString& path, const QByteArray& job) {
+        QFile device(path);
+        bool ok = device.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly |
+                              QIODevice::Unbuffered);
+        if (ok) ok = device.write(job) == job.size();
+        emit written(ok, ok ? QStringLiteral("device ") + path
+                            : path + QStringLiteral(": ") + device.errorString());
+    }
+
+signals:
+    void written(bool ok, const QString& detail);
+};
+
+DeviceSink::DeviceSink(QString path, QObject* parent)
+    : JobSink(parent), m_path(std::move(path)), m_thread(new QThread) {
+    m_writer = new DeviceWriter;
+    m_writer->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_writer, &QObject::deleteLater);
+    connect(m_writer, &DeviceWriter::written, this, [this](bool ok, const QString& detail) {
+        if (!m_done) return;
+        Done done = std::move(m_done);
+        m_done = nullptr;
+        done(ok, detail);
+    });
+    m_thread->start();
 }
 
 DeviceSink::~DeviceSink() {
-    m_thread.quit();
-    m_thread.wait();
+    m_thread->quit();
+    // A printer that stalls can hold a write for ever; the service must still end.
+    if (m_thread->wait(3000)) delete m_thread;
 }
 
 void DeviceSink::write(const QByteArray& job, Done done) {
+    m_done = std::move(done);
     QMetaObject::invokeMethod(
-        m_worker,
-        [this, job, done = std::move(done)] {
-            QFile device(m_path);
-            bool ok = device.open(QIODevice::WriteOnly | QIODevice::Append |
-                                  QIODevice::ExistingOnly | QIODevice::Unbuffered);
-            if (ok) ok = device.write(job) == job.size();
-            const QString detail = ok ? name() : m_path + QStringLiteral(": ") + device.errorString();
-            device.close();
-            QMetaObject::invokeMethod(
-                this, [done, ok, detail] { done(ok, detail); }, Qt::QueuedConnection);
-        },
+        m_writer, [writer = m_writer, path = m_path, job] { writer->write(path, job); },
         Qt::QueuedConnection);
 }
 
@@ -111,8 +128,8 @@ void QueueSink::write(const QByteArray& job, Done done) {
             end(false, QStringLiteral("lp exit %1: %2").arg(code).arg(said));
     });
     m_limit.start(kQueueLimitMs);
-    p->start(QStringLiteral("lp"), {QStringLiteral("-d"), m_queue, QStringLiteral("-o"),
-                                    QStringLiteral("raw")});
+    p->start(QStringLiteral("lp"),
+             {QStringLiteral("-d"), m_queue, QStringLiteral("-o"), QStringLiteral("raw")});
     p->write(job);
     p->closeWriteChannel();
 }
@@ -134,3 +151,5 @@ void QueueSink::end(bool ok, const QString& detail) {
 }
 
 }  // namespace dtu
+
+#include "print_sinks.moc"

@@ -11,6 +11,8 @@
 
 namespace dtu {
 
+class DeviceWriter;
+
 // Where the print service passes its jobs. write() takes one job at a time; done is called
 // exactly once, on the thread that called write(), possibly before write() returns. detail
 // says where the job went (a spool file's path, the device, the queue and what lp said), or
@@ -58,8 +60,9 @@ public:
 
 private:
     QString m_path;
-    QThread m_thread;
-    QObject* m_worker = nullptr;  // lives on m_thread
+    QThread* m_thread = nullptr;       // let go of at the end when a write never returns
+    DeviceWriter* m_writer = nullptr;  // lives on m_thread
+    Done m_done;
 };
 
 // A raw print queue: the job on the standard input of "lp -d NAME -o raw". A queue that does

@@ -103,10 +103,12 @@ TEST_F(Production, LabelReachesTheSpoolAsTheExactBytesAndTheHistoryOnce) {
     const quint16 port = startPrintd();
     ASSERT_NE(port, 0);
 
-    const RunResult r = dtuconf({"label", "--model", "DTU-B", "--print-port", std::to_string(port)});
+    const RunResult r =
+        dtuconf({"label", "--model", "DTU-B", "--print-port", std::to_string(port)});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(r.out.starts_with("获取参数:成功\n0001   mac:024a7c319e05 model:DTU-B "
-                                  "imei:861234050123457 version V24061  time:"))
+    EXPECT_TRUE(
+        r.out.starts_with("获取参数:成功\n0001   mac:024a7c319e05 model:DTU-B "
+                          "imei:861234050123457 version V24061  time:"))
         << r.out;
     EXPECT_TRUE(has(r.out, "标签已发送：3 个数据包，"));
 
@@ -121,8 +123,8 @@ TEST_F(Production, LabelReachesTheSpoolAsTheExactBytesAndTheHistoryOnce) {
     EXPECT_EQ(readAll(prod() + "/logo.pcx"), "\x0a\x0b\x0c");
 
     // The same device and model without the logo: printed, not recorded again.
-    const RunResult again = dtuconf(
-        {"--lang", "en", "label", "--model", "DTU-B", "--no-logo", "--print-port", std::to_string(port)});
+    const RunResult again = dtuconf({"--lang", "en", "label", "--model", "DTU-B", "--no-logo",
+                                     "--print-port", std::to_string(port)});
     ASSERT_EQ(again.code, 0) << again.err;
     EXPECT_TRUE(has(again.out, "history.txt already holds this device and model\n"));
     ASSERT_TRUE(test::waitFor([&] { return spoolFiles().size() == 2; }, 10000));
@@ -183,7 +185,9 @@ TEST_F(Production, RegisterPrintsTheCloudsAnswer) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "获取参数:成功\n添加成功\n");
     // The device's MAC without its first byte (02 4a 7c 31 9e 05).
-    EXPECT_EQ(request, "\xAD" "004a7c319e05");
+    EXPECT_EQ(request,
+              "\xAD"
+              "004a7c319e05");
 
     answer = "ko";
     request.clear();

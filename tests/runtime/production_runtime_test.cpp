@@ -182,8 +182,8 @@ TEST(PrintService, SpoolsEachJobWholeInArrivalOrder) {
               setup() + "DOWNLOAD \"LOGO.PCX\",1,\x01\r\n" + "PRINT A\r\n");
     EXPECT_EQ(readAll(spool + "/" + files[1]), setup() + "PRINT B\r\n");
     ASSERT_EQ(service.log.size(), 2);
-    EXPECT_TRUE(service.log[0].contains("3 datagram(s), 219 bytes -> " + spool +
-                                        "/job-000000000001.prn"))
+    EXPECT_TRUE(
+        service.log[0].contains("3 datagram(s), 219 bytes -> " + spool + "/job-000000000001.prn"))
         << service.log[0].toStdString();
 
     // A later service on the same folder numbers on after the highest file.
@@ -296,7 +296,10 @@ TEST_F(Cloud, AnswersOkKoAndEverythingElse) {
         m_request.clear();
         m_answer = c.answer;
         EXPECT_EQ(registerAt(m_server.serverPort()), c.want) << c.answer.toStdString();
-        EXPECT_EQ(m_request, QByteArray("\xAD" "0022334455" "66")) << c.answer.toStdString();
+        EXPECT_EQ(m_request, QByteArray("\xAD"
+                                        "0022334455"
+                                        "66"))
+            << c.answer.toStdString();
     }
 }
 

@@ -42,7 +42,7 @@ PcSettings loadPcSettings(const IniDocument& doc) {
     for (const Key& k : kKeys) {
         if (const auto* number = std::get_if<int PcSettings::*>(&k.member)) {
             if (*number == &PcSettings::dataBitsIndex) continue;
-            s.**number = doc.intValue(kPcSettingsSection, k.name, defaults.**number);
+            s.** number = doc.intValue(kPcSettingsSection, k.name, defaults.**number);
         } else {
             // An empty text is as good as a missing one.
             const auto text = std::get<std::string PcSettings::*>(k.member);

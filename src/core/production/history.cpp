@@ -23,8 +23,8 @@ std::string historyKey(const LabelRequest& request) {
 std::string historyLine(const LabelRequest& request, int sequence, const LocalDateTime& now) {
     char number[16];
     std::snprintf(number, sizeof number, "%04d", sequence);
-    return number + ("   " + identity(request)) + "  time:" + dateText(now) + " " +
-           timeText(now) + "\r\n";
+    return number + ("   " + identity(request)) + "  time:" + dateText(now) + " " + timeText(now) +
+           "\r\n";
 }
 
 void HistoryScan::feed(std::span<const std::uint8_t> bytes) {

@@ -128,8 +128,7 @@ LabelPlan planLabel(const LabelRequest& request, const LabelFiles& files) {
     if (!download) return refuse(LabelRefusal::LogoTooLarge);
 
     if (!files.labelTemplate) return refuse(LabelRefusal::TemplateMissing);
-    if (files.labelTemplate->size() > kLabelFileLimit)
-        return refuse(LabelRefusal::TemplateTooLong);
+    if (files.labelTemplate->size() > kLabelFileLimit) return refuse(LabelRefusal::TemplateTooLong);
     auto label = fillTemplate(*files.labelTemplate, request);
     if (!label) return refuse(LabelRefusal::TemplateTooLarge);
 
@@ -147,40 +146,42 @@ std::string labelRefusalText(const LabelPlan& plan, bool withLogo, Language lang
     const std::string logoText(productionFile::kLogoText);
     const std::string labelTemplate(templateFile(withLogo));
     switch (plan.refusal) {
-    case LabelRefusal::None:
-        return {};
-    case LabelRefusal::ModelTooLong:
-        return en ? "The model name is longer than " + std::to_string(kModelNameLimit) +
-                        " bytes; nothing was printed."
-                  : "型号名称超过 " + std::to_string(kModelNameLimit) + " 字节，未打印。";
-    case LabelRefusal::LogoMissing:
-        return "not found logo.pcx";
-    case LabelRefusal::LogoTooLong:
-        return en ? logoText + " is longer than " + limit + " bytes; nothing was printed."
-                  : logoText + " 超过 " + limit + " 字节，未打印。";
-    case LabelRefusal::LogoNotHex:
-        return en ? logoText + " holds characters that are not hexadecimal digits; nothing was "
-                               "printed."
-                  : logoText + " 中有非十六进制字符，未打印。";
-    case LabelRefusal::LogoEmpty:
-        return en ? logoText + " holds no picture bytes; nothing was printed."
-                  : logoText + " 中没有图像数据，未打印。";
-    case LabelRefusal::LogoTooLarge:
-        return en ? "The logo has " + std::to_string(plan.logoBytes) +
-                        " bytes and does not fit one " + datagram +
-                        "-byte datagram; nothing was printed."
-                  : "LOGO 图像有 " + std::to_string(plan.logoBytes) + " 字节，超出 " + datagram +
-                        " 字节的数据包，未打印。";
-    case LabelRefusal::TemplateMissing:
-        // The message names the template as it always has, without its second hyphen.
-        return withLogo ? "label-dtu.txt" : "label-dtunologo.txt";
-    case LabelRefusal::TemplateTooLong:
-        return en ? labelTemplate + " is longer than " + limit + " bytes; nothing was printed."
-                  : labelTemplate + " 超过 " + limit + " 字节，未打印。";
-    case LabelRefusal::TemplateTooLarge:
-        return en ? "The label filled from " + labelTemplate + " does not fit one " + datagram +
-                        "-byte datagram; nothing was printed."
-                  : "由 " + labelTemplate + " 填好的标签超出 " + datagram + " 字节的数据包，未打印。";
+        case LabelRefusal::None:
+            return {};
+        case LabelRefusal::ModelTooLong:
+            return en ? "The model name is longer than " + std::to_string(kModelNameLimit) +
+                            " bytes; nothing was printed."
+                      : "型号名称超过 " + std::to_string(kModelNameLimit) + " 字节，未打印。";
+        case LabelRefusal::LogoMissing:
+            return "not found logo.pcx";
+        case LabelRefusal::LogoTooLong:
+            return en ? logoText + " is longer than " + limit + " bytes; nothing was printed."
+                      : logoText + " 超过 " + limit + " 字节，未打印。";
+        case LabelRefusal::LogoNotHex:
+            return en ? logoText +
+                            " holds characters that are not hexadecimal digits; nothing was "
+                            "printed."
+                      : logoText + " 中有非十六进制字符，未打印。";
+        case LabelRefusal::LogoEmpty:
+            return en ? logoText + " holds no picture bytes; nothing was printed."
+                      : logoText + " 中没有图像数据，未打印。";
+        case LabelRefusal::LogoTooLarge:
+            return en ? "The logo has " + std::to_string(plan.logoBytes) +
+                            " bytes and does not fit one " + datagram +
+                            "-byte datagram; nothing was printed."
+                      : "LOGO 图像有 " + std::to_string(plan.logoBytes) + " 字节，超出 " +
+                            datagram + " 字节的数据包，未打印。";
+        case LabelRefusal::TemplateMissing:
+            // The message names the template as it always has, without its second hyphen.
+            return withLogo ? "label-dtu.txt" : "label-dtunologo.txt";
+        case LabelRefusal::TemplateTooLong:
+            return en ? labelTemplate + " is longer than " + limit + " bytes; nothing was printed."
+                      : labelTemplate + " 超过 " + limit + " 字节，未打印。";
+        case LabelRefusal::TemplateTooLarge:
+            return en ? "The label filled from " + labelTemplate + " does not fit one " + datagram +
+                            "-byte datagram; nothing was printed."
+                      : "由 " + labelTemplate + " 填好的标签超出 " + datagram +
+                            " 字节的数据包，未打印。";
     }
     return {};
 }

@@ -25,12 +25,12 @@ RegistrationResult readRegistrationAnswer(std::span<const std::uint8_t> answer) 
 
 std::string_view registrationText(RegistrationResult result) {
     switch (result) {
-    case RegistrationResult::Added:
-        return "添加成功\r\n";
-    case RegistrationResult::AlreadyAdded:
-        return "已经添加\r\n";
-    case RegistrationResult::Failed:
-        break;
+        case RegistrationResult::Added:
+            return "添加成功\r\n";
+        case RegistrationResult::AlreadyAdded:
+            return "已经添加\r\n";
+        case RegistrationResult::Failed:
+            break;
     }
     return "添加失败\r\n";
 }

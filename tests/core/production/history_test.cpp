@@ -55,8 +55,8 @@ TEST(History, OneLinePerDeviceAndModel) {
     // " imei:" after the model.
     EXPECT_FALSE(file.print(request("DTU-X4L")));
     EXPECT_FALSE(file.print(request("DTU-X4")));
-    EXPECT_EQ(file.text, historyLine(request("DTU-X4"), 1, kNow) +
-                             historyLine(request("DTU-X4L"), 2, kNow));
+    EXPECT_EQ(file.text,
+              historyLine(request("DTU-X4"), 1, kNow) + historyLine(request("DTU-X4L"), 2, kNow));
 }
 
 TEST(History, CountsLinesOfAnyOriginAndFindsKeysSplitOverPieces) {

@@ -18,7 +18,8 @@ TEST(Registration, RequestSendsZerosForTheFirstMacByte) {
     const auto r = registrationRequest(kMac);
     EXPECT_EQ(Bytes(r.begin(), r.end()),
               (Bytes{0xAD, '0', '0', '2', '2', '3', '3', '4', '4', '5', '5', '6', '6'}));
-    const auto lower = registrationRequest(std::array<std::uint8_t, 6>{0xFF, 0xAB, 0, 1, 0xCD, 0xEF});
+    const auto lower =
+        registrationRequest(std::array<std::uint8_t, 6>{0xFF, 0xAB, 0, 1, 0xCD, 0xEF});
     EXPECT_EQ(std::string(lower.begin() + 1, lower.end()), "00ab0001cdef");
 }
 
@@ -47,8 +48,8 @@ TEST(Registration, HostPort) {
     hp = parseHostPort("[::1]:9");
     ASSERT_TRUE(hp);
     EXPECT_EQ(hp->host, "::1");
-    for (const char* bad : {"host", "host:", ":80", "host:0", "host:65536", "host:8o", "::1:80",
-                            "host:-1"})
+    for (const char* bad :
+         {"host", "host:", ":80", "host:0", "host:65536", "host:8o", "::1:80", "host:-1"})
         EXPECT_FALSE(parseHostPort(bad)) << bad;
 }
 
