@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app_icon.h"
 #include "main_window.h"
 #include "pc_settings_file.h"
 #include "session.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dtuconf"));
     QApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
+    QApplication::setWindowIcon(dtu::applicationIcon());  // every window and dialog shows it
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Configuration tool for 4G data terminals"));

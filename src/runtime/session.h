@@ -66,6 +66,9 @@ public:
     void setFactoryRecordDir(const QString& dir) { m_factoryDir = dir; }
     QString factoryRecordDir() const { return m_factoryDir; }
     static QString defaultFactoryRecordDir();
+    // Adds the device in params() to the production record; a read answer does this by itself,
+    // a parameter file loaded into the record asks for it.
+    void writeFactoryRecord();
 
 signals:
     // Text for the receive box; cleared is true when the box was emptied before it.
@@ -105,7 +108,6 @@ private:
     void applyGather(BurstGatherer::Step step);
     void deliver(const Burst& burst);
     void onPortFailed(const QString& reason);
-    void writeFactoryRecord();
     QTimer& timerFor(LinkTimer timer);
 
     DeviceParams m_params;

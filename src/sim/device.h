@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "answers.h"
@@ -50,6 +52,8 @@ public:
     // Locks the device with a password, as a save of item 144 with flag 0x78 does.
     void lock(const LockPassword& password);
     bool locked() const;
+    // The free text the device reports (item 181), GBK.
+    void setDeviceText(std::string text) { m_run.deviceText = std::move(text); }
 
     const DeviceParams& image() const { return m_image; }
     // The line rate the device listens and answers at: its own, or the firmware transfer's.

@@ -80,6 +80,7 @@ std::vector<std::uint8_t> corruptAnswer(std::vector<std::uint8_t> answer, std::u
 PtyServer::PtyServer(const SimOptions& options)
     : m_options(options), m_device(options.kind, options.baud) {
     if (options.lock) m_device.lock(*options.lock);
+    if (options.deviceText) m_device.setDeviceText(*options.deviceText);
 }
 
 std::unique_ptr<PtyServer> PtyServer::start(const SimOptions& options, std::string& error) {

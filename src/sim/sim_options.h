@@ -30,7 +30,8 @@ struct SimOptions {
     bool lineRate = false;  // pace both directions to 10 bits per byte at `baud`
     std::optional<LockPassword> lock;
     std::vector<Fault> faults;
-    std::string linkPath;  // a symbolic link to the slave side, made at start
+    std::string linkPath;                   // a symbolic link to the slave side, made at start
+    std::optional<std::string> deviceText;  // item 181 instead of the model's own, GBK
 };
 
 // Parses the simulator's options (without the program name). On failure returns nothing and

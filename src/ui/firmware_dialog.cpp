@@ -71,6 +71,7 @@ FirmwareDialog::FirmwareDialog(Session& session, const QString& path, bool facto
     m_progress->setTextVisible(false);
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("firmwareStatus"));
+    m_status->setTextFormat(Qt::PlainText);  // results may name files
     m_status->setMinimumWidth(160);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);

@@ -83,9 +83,11 @@ ClickLabel* newLink(const char* name, const QString& label = {}) {
     return l;
 }
 
+// Status values come from the device: shown as the characters they are, never as markup.
 QLabel* newValue(const char* name) {
     auto* l = new QLabel;
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
@@ -93,6 +95,7 @@ QLabel* newValue(const char* name) {
 ClickLabel* newField(const char* name) {
     auto* l = new ClickLabel(ClickLabel::Style::Field);
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
     return l;
 }
 
@@ -161,6 +164,11 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     m_heartbeatHex->setChecked(settings.hexHeartbeat == 1);
     m_registerHex->setChecked(settings.hexRegister == 1);
     m_piecesBox->setChecked(false);
+    // Until the first read the parameter combos choose nothing, apart from the TLS mode and
+    // the registration mode (set below, after the language fills it).
+    for (QComboBox* c : {m_dtuBaud, m_dtuParity, m_dtuDataBits, m_dtuStopBits, m_serverA.protocol,
+                         m_serverA.connMode, m_serverB.protocol, m_serverB.connMode})
+        c->setCurrentIndex(-1);
     m_tlsMode->setCurrentIndex(0);
     m_lang = languageFromInt(settings.language);
     setLanguage(m_lang);
@@ -794,6 +802,12 @@ void MainWindow::redisplay() {
     refreshStatus();
 }
 
+void MainWindow::showLoadedFile() {
+    // Like a read answer: the controls and the status, then the production record.
+    redisplay();
+    m_session.writeFactoryRecord();
+}
+
 void MainWindow::refreshStatus() {
     m_statusShown = true;
     const StatusReport s = buildStatusReport(m_session.params(), m_session.live(), m_lang);
@@ -829,11 +843,12 @@ void MainWindow::applyEnabling() {
     m_heartbeatData->setEnabled(e.heartbeatFields);
     m_registerMode->setEnabled(e.registerFields);
     m_registerData->setEnabled(e.registerFields);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_serverA.enable, m_serverB.enable, m_heartbeatBox,
-                                         m_registerBox, m_httpBox, m_mqttBox})
-        w->setEnabled(e.linkBoxes);
-    m_smsMode->setEnabled(e.smsMode);
+    if (e.linkBoxes)
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_serverA.enable, m_serverB.enable, m_heartbeatBox,
+                                             m_registerBox, m_httpBox, m_mqttBox})
+            w->setEnabled(*e.linkBoxes);
+    if (e.smsMode) m_smsMode->setEnabled(*e.smsMode);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
 }
@@ -969,7 +984,7 @@ bool MainWindow::importFrom(const QString& path) {
         m_oneClickButton->show();
         m_oneClickPath->show();
     } else {
-        redisplay();
+        showLoadedFile();
     }
     m_oneClickPath->setText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     return true;
@@ -985,7 +1000,7 @@ void MainWindow::oneClickConfigure() {
     }
     DeviceParams& params = m_session.params();
     loadParamsImage(*bytes, params);
-    if (!isLockedConfig(params)) redisplay();
+    if (!isLockedConfig(params)) showLoadedFile();
     m_session.flow().setParamsRead();
     m_session.flow().save();  // the file as it stands, nothing collected from the window
     params.clear();

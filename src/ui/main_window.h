@@ -70,6 +70,7 @@ private:
     void fillLanguageCombos();
     void retranslate();
     void redisplay();
+    void showLoadedFile();
     void refreshStatus();
     void applyEnabling();
     void setPortControlsOpen(bool open);

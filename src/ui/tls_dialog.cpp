@@ -25,6 +25,7 @@ QString hex4(std::uint16_t value) {
 QLabel* newValue(const QString& name, int minimumWidth) {
     auto* l = new QLabel;
     l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);  // file paths, shown as they are
     l->setFrameShape(QFrame::StyledPanel);
     l->setMinimumWidth(minimumWidth);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -92,6 +93,7 @@ TlsDialog::TlsDialog(Session& session, const Paths& paths, QWidget* parent)
     m_progress->setTextVisible(false);
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("certStatus"));
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setMinimumWidth(120);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);

@@ -19,8 +19,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <random>
 
+#include "app_icon.h"
 #include "click_label.h"
 #include "files/param_file.h"
 #include "lock_dialog.h"
@@ -28,6 +30,7 @@
 #include "pty_server.h"
 #include "session.h"
 #include "support/bound_record.h"
+#include "support/bytes.h"
 #include "window_fixture.h"
 
 namespace dtu {
@@ -223,6 +226,50 @@ TEST_F(WindowOnDevice, LockedFileIsWrittenByOneClickAndNeverShown) {
     EXPECT_EQ(find<QLineEdit>("serverAHost")->text(), QStringLiteral("test.example.com"));
 }
 
+// Whether a label shows its text as the characters it holds (Qt takes a text that looks like
+// markup as rich text unless told otherwise).
+bool showsAsPlainText(const QLabel* label) {
+    return label->textFormat() == Qt::PlainText ||
+           (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
+}
+
+class MarkupDevice : public WindowOnDevice {
+protected:
+    MarkupDevice() { simOptions.deviceText = "<b>ready</b> &amp; <i>waiting</i>"; }
+};
+
+TEST_F(MarkupDevice, DeviceTextsAndPathsShowAsTheCharactersTheyAre) {
+    const QString deviceText = QStringLiteral("<b>ready</b> &amp; <i>waiting</i>");
+    read();
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(waitFor([&] { return !window->findChildren<QMessageBox*>().isEmpty(); }));
+    auto* box = window->findChild<QMessageBox*>();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), deviceText);
+    EXPECT_TRUE(showsAsPlainText(label));
+    takeMessages();
+
+    // A path with markup in an export message (a name cannot hold "/", so no end tags), a device
+    // model with markup in the status area.
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("<i>line 3 &amp; 4"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    DeviceParams record = device->image();
+    record.setText(f::deviceModel, std::string_view("<b>DTU</b>"));
+    session.params() = record;
+    const QString path = folder + QStringLiteral("/<b>x.cfg");
+    ASSERT_TRUE(window->exportTo(path));
+    box = window->findChild<QMessageBox*>();
+    label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    EXPECT_EQ(label->text(), QDir::toNativeSeparators(path));
+    EXPECT_TRUE(showsAsPlainText(label));
+    takeMessages();
+    ASSERT_TRUE(window->importFrom(path));
+    EXPECT_EQ(find<QLabel>("model")->text(), QStringLiteral("<b>DTU</b>"));
+    EXPECT_TRUE(showsAsPlainText(find<QLabel>("model")));
+}
+
 TEST_F(WindowOnDevice, StatusRequestsAndHelpBoxes) {
     read();
     QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
@@ -298,8 +345,8 @@ TEST_F(Terminal, SendsTextAndHexAndShowsWhatComesBack) {
     sendLine(QString(1025, QChar('a')), false);
     EXPECT_EQ(takeMessages().size(), 1) << "more than the send buffer is refused";
 
-    ASSERT_EQ(::write(m_master, "hello", 5), 5);
-    EXPECT_TRUE(receiveBoxHas(QStringLiteral("数据:hello")));
+    ASSERT_EQ(::write(m_master, "<b>hello</b>", 12), 12);
+    EXPECT_TRUE(receiveBoxHas(QStringLiteral("数据:<b>hello</b>")));  // as it came, not as markup
     find<QCheckBox>("receiveHex")->setChecked(true);
     ASSERT_EQ(::write(m_master, "\x01\xff", 2), 2);
     EXPECT_TRUE(receiveBoxHas(QStringLiteral("01 ff")));
@@ -311,7 +358,13 @@ TEST_F(Window, StartsAsRememberedAndReportsAFailedOpen) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("4G DTU&RTU 配置软件  V169"));
     EXPECT_TRUE(receiveBox().startsWith(QStringLiteral("一般操作流程：")));
     EXPECT_EQ(find<QComboBox>("baudCombo")->currentText(), QStringLiteral("9600"));
-    EXPECT_EQ(find<QComboBox>("workMode")->currentIndex(), -1);
+    // Before a read the parameter combos choose nothing, apart from two that show entry 0.
+    for (const char* name :
+         {"workMode", "smsMode", "edgeMode", "dtuBaud", "dtuParity", "dtuDataBits", "dtuStopBits",
+          "serverAProtocol", "serverBProtocol", "serverAConnMode", "serverBConnMode"}) {
+        EXPECT_EQ(find<QComboBox>(name)->currentIndex(), -1) << name;
+        EXPECT_TRUE(find<QComboBox>(name)->currentText().isEmpty()) << name;
+    }
     EXPECT_EQ(find<QComboBox>("registerMode")->currentIndex(), 0);
     EXPECT_EQ(find<QComboBox>("tlsMode")->currentIndex(), 0);
     EXPECT_TRUE(find<QLabel>("operatorName")->text().isEmpty()) << "no status before a read";
@@ -396,6 +449,44 @@ TEST_F(Window, LockPasswordDialogsTakeExactlyEightBytes) {
     EXPECT_EQ(session.params().textView(f::configLockPassword), "        ");
 }
 
+TEST_F(Window, ImportAndOneClickAddTheDeviceToTheProductionRecord) {
+    QTemporaryDir records;
+    session.setFactoryRecordDir(records.path());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.cfg"));
+    auto writeFile = [&](const std::string& mac) {
+        DeviceParams record;
+        record.setBytes(f::macAddress, test::hex(mac));
+        record.setText(f::deviceModel, std::string_view("DTU-4G-C1"));
+        record.setText(f::imei, std::string_view("861234050123457"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(record.image().data()), kParamFileSize);
+    };
+    auto recorded = [&](const char* prefix) {
+        QByteArray all;
+        for (const QFileInfo& fi :
+             QDir(records.path())
+                 .entryInfoList({QString::fromLatin1(prefix) + QStringLiteral("-*.ini")})) {
+            QFile file(fi.filePath());
+            if (file.open(QIODevice::ReadOnly)) all += file.readAll();
+        }
+        return all;
+    };
+
+    writeFile("02 11 22 33 44 55");
+    ASSERT_TRUE(window->importFrom(path));
+    EXPECT_TRUE(recorded("factory").contains("021122334455=model:DTU-4G-C1 imei:861234050123457"));
+    EXPECT_TRUE(recorded("print").contains("021122334455"));
+
+    // One-click configuration of a file that carries no lock shows it, and so records it too.
+    writeFile("02 66 77 88 99 aa");
+    window->oneClickConfigure();
+    EXPECT_TRUE(recorded("factory").contains("0266778899aa=model:DTU-4G-C1"));
+    EXPECT_TRUE(recorded("print").contains("0266778899aa"));
+    EXPECT_TRUE(recorded("print").contains("021122334455"));
+}
+
 TEST_F(Window, ExportWritesTheRecordAndImportBringsItBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("4g-dtu-rtu.cfg"));
@@ -426,6 +517,19 @@ TEST_F(Window, ExportWritesTheRecordAndImportBringsItBack) {
     EXPECT_EQ(session.params(), record);
     EXPECT_FALSE(window->exportTo(dir.filePath(QStringLiteral("no/such/dir/x.cfg"))));
     EXPECT_EQ(takeMessages().size(), 1);
+}
+
+TEST(ApplicationIcon, HasItsPictureAtEverySizeAWindowManagerAsksFor) {
+    const QIcon icon = applicationIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+        const QImage picture = icon.pixmap(QSize(size, size)).toImage();
+        ASSERT_EQ(picture.size(), QSize(size, size)) << size;
+        // The terminal fills the lower middle; the top left corner stays clear.
+        EXPECT_EQ(qAlpha(picture.pixel(size / 2, size * 3 / 4)), 255) << size;
+        EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0) << size;
+    }
 }
 
 }  // namespace

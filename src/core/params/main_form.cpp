@@ -227,14 +227,20 @@ MainEnabling mainEnabling(const MainForm& form, std::uint8_t deviceKind) {
     if (form.workMode == 1) {
         // SMS transparent: the network side is off; only the SMS mode and numbers count.
         e.smsMode = true;
+        e.linkBoxes = e.httpLink = e.mqttLink = false;
     } else {
-        e.linkBoxes = true;
+        // The fields follow their boxes in any other mode; network transparent also switches
+        // the boxes on and the SMS mode off, a mode without an entry leaves them.
         e.serverAFields = form.serverA.enable;
         e.serverBFields = form.serverB.enable;
         e.heartbeatFields = form.heartbeatEnable;
         e.registerFields = form.registerEnable;
-        e.httpLink = form.httpEnable;
-        e.mqttLink = form.mqttEnable;
+        if (form.workMode == 0) {
+            e.linkBoxes = true;
+            e.smsMode = false;
+            e.httpLink = form.httpEnable;
+            e.mqttLink = form.mqttEnable;
+        }
     }
     e.relay = deviceKind == 1;
     e.rtuButton = deviceKind != 1;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,18 +105,20 @@ struct CollectResult {
 // values, nothing after it is touched. A combo without a selection leaves its field as it is.
 CollectResult collectMainForm(const MainForm& form, DeviceParams& params, Language lang);
 
-// Which controls the window enables.
+// Which controls the window enables. The controls that only the work mode switches are left
+// as they are (no value) while the work mode is neither network nor SMS transparent.
 struct MainEnabling {
     bool serverAFields = false;  // address, port, connection type of server A
     bool serverBFields = false;
     bool heartbeatFields = false;  // interval and data
     bool registerFields = false;   // mode and data
-    bool linkBoxes = false;        // the server, heartbeat, registration, HTTP and MQTT boxes
-    bool httpLink = false;
-    bool mqttLink = false;
-    bool smsMode = false;  // the phone numbers stay enabled in every mode
-    bool relay = false;    // relay box and its action link; device kind 1 has them instead of
-                           // the RTU settings
+    // The server, heartbeat, registration, HTTP and MQTT boxes.
+    std::optional<bool> linkBoxes = std::nullopt;
+    std::optional<bool> httpLink = std::nullopt;
+    std::optional<bool> mqttLink = std::nullopt;
+    std::optional<bool> smsMode = std::nullopt;  // the phone numbers stay enabled in every mode
+    bool relay = false;  // relay box and its action link; device kind 1 has them instead of
+                         // the RTU settings
     bool rtuButton = false;
     bool edgeLink = false;
     friend bool operator==(const MainEnabling&, const MainEnabling&) = default;

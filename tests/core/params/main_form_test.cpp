@@ -228,29 +228,47 @@ TEST(MainEnablingRules, FollowWorkModeBoxesDeviceKindAndEdgeMode) {
     form.edgeMode = 0;
 
     MainEnabling e = mainEnabling(form, 0);
-    EXPECT_TRUE(e.linkBoxes);
-    EXPECT_TRUE(e.serverAFields);
-    EXPECT_FALSE(e.serverBFields);
-    EXPECT_TRUE(e.heartbeatFields);
-    EXPECT_FALSE(e.registerFields);
-    EXPECT_TRUE(e.httpLink);
-    EXPECT_FALSE(e.mqttLink);
-    EXPECT_FALSE(e.smsMode);
-    EXPECT_FALSE(e.relay);
-    EXPECT_TRUE(e.rtuButton);
-    EXPECT_FALSE(e.edgeLink);
+    EXPECT_EQ(e, (MainEnabling{.serverAFields = true,
+                               .heartbeatFields = true,
+                               .linkBoxes = true,
+                               .httpLink = true,
+                               .mqttLink = false,
+                               .smsMode = false,
+                               .rtuButton = true}));
 
     // SMS transparent switches the whole network side off, whatever the boxes say.
     form.workMode = 1;
     e = mainEnabling(form, 1);
-    EXPECT_EQ(e, (MainEnabling{.smsMode = true, .relay = true, .edgeLink = false}));
+    EXPECT_EQ(e, (MainEnabling{.linkBoxes = false,
+                               .httpLink = false,
+                               .mqttLink = false,
+                               .smsMode = true,
+                               .relay = true,
+                               .edgeLink = false}));
 
     // Back to network transparent: the boxes decide again.
     form.workMode = 0;
     form.edgeMode = 1;
     e = mainEnabling(form, 1);
-    EXPECT_TRUE(e.serverAFields && e.heartbeatFields && e.httpLink && e.edgeLink && e.relay);
+    EXPECT_TRUE(e.serverAFields && e.heartbeatFields && e.edgeLink && e.relay);
+    EXPECT_EQ(e.httpLink, true);
     EXPECT_FALSE(e.rtuButton);
+}
+
+TEST(MainEnablingRules, AWorkModeWithoutAnEntryLeavesTheModeControlsAsTheyAre) {
+    // A record whose work mode is neither network (0) nor SMS (1) transparent shows no work
+    // mode; the fields still follow their boxes, the boxes and the SMS mode keep their state.
+    DeviceParams p;
+    p.set(f::workMode, 2);
+    p.set(f::serverAEnable, 1);
+    p.set(f::registerEnable, 1);
+    p.set(f::httpEnable, 1);
+    MainForm form;
+    showMainForm(p, form);
+    ASSERT_EQ(form.workMode, -1);
+    // Link boxes, HTTP and MQTT links and the SMS mode: no value, so they stay as they are.
+    EXPECT_EQ(mainEnabling(form, 0),
+              (MainEnabling{.serverAFields = true, .registerFields = true, .rtuButton = true}));
 }
 
 TEST(FormNumber, ReadsTheLeadingDecimalInteger) {
