@@ -12,6 +12,7 @@
 #include "files/param_json.h"
 #include "params/field_table.h"
 #include "params/field_value.h"
+#include "production_commands.h"
 #include "session.h"
 #include "status/status_report.h"
 #include "text/json.h"
@@ -24,8 +25,8 @@ namespace dtu::cli {
 
 namespace {
 
-const std::set<std::string> kGlobalValues = {"--port", "--baud",     "--parity",
-                                             "--stop", "--password", "--lang"};
+const std::set<std::string> kGlobalValues = {"--port",     "--baud", "--parity",        "--stop",
+                                             "--password", "--lang", "--production-dir"};
 const std::set<std::string> kGlobalFlags = {"--sim", "--pieces"};
 
 // No device command may keep the tool waiting longer than this, whatever the device does.
@@ -62,6 +63,13 @@ const CommandInfo kCommands[] = {
      0,
      0,
      "certs [--ca F] [--cert F] [--key F] [--checksums]"},
+    {"label",
+     {"--model", "--print-port"},
+     {"--no-logo"},
+     0,
+     0,
+     "label --model NAME [--no-logo] [--print-port N]"},
+    {"register", {"--server"}, {}, 0, 0, "register [--server HOST:PORT]"},
 };
 
 const CommandInfo* findCommand(const std::string& name) {
@@ -393,6 +401,11 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
         if (int rc = prepareTransfer(name, *args, options->lang, transfer); rc != kExitOk)
             return rc;
     }
+    ProductionJob production;
+    if (isProductionCommand(name)) {
+        if (int rc = prepareProduction(name, *args, options->lang, production); rc != kExitOk)
+            return rc;
+    }
 
     int argc = 1;
     char arg0[] = "dtuconf";
@@ -403,12 +416,17 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     const bool json = args->flag("--json");
     DeviceRun run(*options, json);
     Session& s = run.session();
+    s.setFactoryRecordDir(productionDirOption(*args));
     if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
 
     if (isTransferCommand(name)) return runTransfer(transfer, s);
     CommandFlow& flow = s.flow();
     auto readAll = [&] { return run.command(PendingCommand::Read, [&] { return flow.read(); }); };
 
+    if (isProductionCommand(name)) {
+        if (int rc = readAll(); rc != kExitOk) return rc;
+        return runProduction(production, s);
+    }
     if (name == "read" || name == "status") {
         if (int rc = readAll(); rc != kExitOk) return rc;
         if (name == "read") {

@@ -32,6 +32,9 @@ const char* kUsage =
     "  flash FILE.bin [--factory-reset]         upgrade the firmware (the line runs at 230400)\n"
     "  certs [--ca F] [--cert F] [--key F] [--checksums]\n"
     "                                           save TLS certificates, read their checksums\n"
+    "  label --model NAME [--no-logo] [--print-port N]\n"
+    "                                           read, then print the device's label\n"
+    "  register [--server HOST:PORT]            read, then register the device with the cloud\n"
     "Options:\n"
     "  --port PATH            the serial port (or a pseudo-terminal)\n"
     "  --sim                  use the built-in simulated device\n"
@@ -41,6 +44,8 @@ const char* kUsage =
     "  --pieces               write read and save requests in 32-byte pieces, each one\n"
     "                         on the line before the next\n"
     "  --lang zh|en           language of the result lines (default zh)\n"
+    "  --production-dir DIR   the production folder (model list, logo, templates, history,\n"
+    "                         production record); default from the PC settings\n"
     "\n"
     "Exit codes: 0 success, 1 refused, no answer or differences found, 2 usage error,\n"
     "3 file error.\n";

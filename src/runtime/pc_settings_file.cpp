@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "file_io.h"
+#include "session.h"
 
 namespace dtu {
 
@@ -20,6 +21,11 @@ PcSettings loadPcSettingsFile(const QString& path) {
 bool savePcSettingsFile(const PcSettings& settings, const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     return writeIniFile(path.toStdString(), savePcSettings(settings));
+}
+
+QString productionDir(const PcSettings& settings) {
+    if (settings.productionDir.empty()) return Session::defaultFactoryRecordDir();
+    return QString::fromStdString(settings.productionDir);
 }
 
 }  // namespace dtu

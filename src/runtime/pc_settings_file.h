@@ -14,4 +14,8 @@ PcSettings loadPcSettingsFile(const QString& path = pcSettingsPath());
 // Rewrites the file completely; a file that cannot be written is left alone.
 bool savePcSettingsFile(const PcSettings& settings, const QString& path = pcSettingsPath());
 
+// The production folder the settings name, or the default one (where the production record
+// has always gone).
+QString productionDir(const PcSettings& settings);
+
 }  // namespace dtu

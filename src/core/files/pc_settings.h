@@ -1,8 +1,11 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "files/ini.h"
+#include "production/label.h"
+#include "production/registration.h"
 
 namespace dtu {
 
@@ -25,6 +28,13 @@ struct PcSettings {
     int printerModel = 0;
     int utf8Names = 0;
     int factoryResetAfterUpgrade = 0;
+    // The production folder (model list, logo, templates, history, production record); empty
+    // means the default folder of this PC's user.
+    std::string productionDir;
+    std::string printHost = std::string(kPrintServiceHost);
+    int printPort = kPrintServicePort;
+    std::string cloudHost = std::string(kDefaultCloudHost);
+    int cloudPort = kCloudPort;
 
     friend bool operator==(const PcSettings&, const PcSettings&) = default;
 };

@@ -10,8 +10,6 @@ namespace dtu {
 
 namespace f = fields;
 
-namespace {
-
 std::string dateText(const LocalDateTime& t) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2d", t.year, t.month, t.day);
@@ -23,8 +21,6 @@ std::string timeText(const LocalDateTime& t) {
     std::snprintf(buf, sizeof buf, "%.2d:%.2d:%.2d", t.hour, t.minute, t.second);
     return buf;
 }
-
-}  // namespace
 
 FactoryRecord factoryRecord(const DeviceParams& params, const LocalDateTime& now) {
     const std::string date = dateText(now);

@@ -17,6 +17,10 @@ struct LocalDateTime {
     int second = 0;
 };
 
+// "%.4d-%.2d-%.2d" and "%.2d:%.2d:%.2d": the date and time forms of the production files.
+std::string dateText(const LocalDateTime& t);
+std::string timeText(const LocalDateTime& t);
+
 // One production entry per device read, kept in two files per day for production tools:
 // the record file maps each MAC to the device's identity, the print file lists each MAC once
 // in the order first seen.
