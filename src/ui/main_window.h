@@ -85,6 +85,9 @@ private:
     void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
+    void openMqttDialog();
+    void openHttpDialog();
+    void openApnDialog();
     void showAbout();
     QString text(int id) const;
 
