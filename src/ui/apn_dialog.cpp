@@ -46,6 +46,7 @@ ApnDialog::ApnDialog(Session& session, QWidget* parent)
     layout->addLayout(grid);
     layout->addStretch(1);
     layout->addLayout(buttons);
+    setMinimumWidth(380);
 
     ApnForm values;
     values.open(session.params());

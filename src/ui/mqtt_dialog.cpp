@@ -1,5 +1,6 @@
 #include "mqtt_dialog.h"
 
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -51,16 +52,16 @@ MqttDialog::MqttDialog(Session& session, std::string cloudServer, QWidget* paren
     layout->addWidget(buildCounter());
     layout->addWidget(buildStatus());
 
-    m_okButton = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    m_okButton->setDefault(true);
-    connect(m_okButton, &QPushButton::clicked, this, &MqttDialog::accept);
-    m_cancelButton = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    m_cancelButton->setAutoDefault(false);
-    connect(m_cancelButton, &QPushButton::clicked, this, &MqttDialog::reject);
+    auto* okButton = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &MqttDialog::accept);
+    auto* cancelButton = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
+    cancelButton->setAutoDefault(false);
+    connect(cancelButton, &QPushButton::clicked, this, &MqttDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(m_okButton);
-    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     layout->addLayout(buttons);
 
     MqttForm values;
@@ -79,9 +80,9 @@ QWidget* MqttDialog::buildBroker() {
         if (w2) grid->addWidget(w2, r, 3);
     };
 
-    m_hostLabel = new QLabel(form::text(m_lang, kTextServer));
+    auto* hostLabel = new QLabel(form::text(m_lang, kTextServer));
     m_host = edit("host", kTextEditWidth);
-    m_portLabel = new QLabel(form::text(m_lang, kTextPort));
+    auto* portLabel = new QLabel(form::text(m_lang, kTextPort));
     m_port = numberEdit("port");
     m_ssl = named(new QCheckBox(QStringLiteral("SSL")), "ssl");
     auto* portRow = new QWidget;
@@ -90,13 +91,13 @@ QWidget* MqttDialog::buildBroker() {
     portLayout->addWidget(m_port);
     portLayout->addWidget(m_ssl);
     portLayout->addStretch(1);
-    row(0, m_hostLabel, m_host, m_portLabel, portRow);
+    row(0, hostLabel, m_host, portLabel, portRow);
 
-    m_userNameLabel = new QLabel(form::text(m_lang, kTextUserName));
+    auto* userNameLabel = new QLabel(form::text(m_lang, kTextUserName));
     m_userName = edit("userName", kTextEditWidth);
-    m_passwordLabel = new QLabel(form::text(m_lang, kTextPassword));
+    auto* passwordLabel = new QLabel(form::text(m_lang, kTextPassword));
     m_password = edit("password", kTextEditWidth);
-    row(1, m_userNameLabel, m_userName, m_passwordLabel, m_password);
+    row(1, userNameLabel, m_userName, passwordLabel, m_password);
 
     m_clientId = edit("clientId", kTextEditWidth);
     m_keepAlive = numberEdit("keepAlive");
@@ -123,19 +124,21 @@ QWidget* MqttDialog::buildBroker() {
     willTopicLabel->setIndent(16);  // belongs to the will above
     row(5, willTopicLabel, m_willTopic, new QLabel(QStringLiteral("Msg")), m_willMessage);
 
-    m_subscribeLabel = new QLabel(form::text(m_lang, kTextSubscribeTopic));
+    auto* subscribeLabel = new QLabel(form::text(m_lang, kTextSubscribeTopic));
     m_subscribeTopic = edit("subscribeTopic", kTextEditWidth);
-    row(6, m_subscribeLabel, m_subscribeTopic);
+    row(6, subscribeLabel, m_subscribeTopic);
 
     static const char* const kTopicNames[] = {"publishTopic1", "publishTopic2", "publishTopic3",
                                               "publishTopic4"};
+    // Topics 2 to 4 are labelled with the first one's word and their number.
     const QString publish = form::text(m_lang, kTextPublishTopic);
+    std::array<QLabel*, 4> publishLabels{};
     for (std::size_t i = 0; i < m_publishTopics.size(); ++i) {
-        m_publishLabels[i] = new QLabel(i == 0 ? publish : publish + QString::number(i + 1));
+        publishLabels[i] = new QLabel(i == 0 ? publish : publish + QString::number(i + 1));
         m_publishTopics[i] = edit(kTopicNames[i], kTextEditWidth);
     }
-    row(7, m_publishLabels[0], m_publishTopics[0], m_publishLabels[1], m_publishTopics[1]);
-    row(8, m_publishLabels[2], m_publishTopics[2], m_publishLabels[3], m_publishTopics[3]);
+    row(7, publishLabels[0], m_publishTopics[0], publishLabels[1], m_publishTopics[1]);
+    row(8, publishLabels[2], m_publishTopics[2], publishLabels[3], m_publishTopics[3]);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return box;
@@ -146,19 +149,19 @@ QWidget* MqttDialog::buildCloud() {
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    auto group = [&](QGroupBox*& g, QCheckBox*& check, int title, const char* name,
-                     ClickLabel* help) {
-        g = new QGroupBox(form::text(m_lang, title));
+    auto group = [&](QCheckBox*& check, int title, const char* name, ClickLabel* help) {
+        auto* g = new QGroupBox(form::text(m_lang, title));
         check = named(new QCheckBox(form::text(m_lang, kTextEnable)), name);
         auto* row = new QHBoxLayout(g);
         row->addWidget(check);
         row->addWidget(help);
         row->addStretch(1);
+        return g;
     };
-    group(m_platformGroup, m_platformCloud, kTextCloudOptionA, "platformCloud",
-          helpLink("platformHelp", platformCloudHelp(), this));
-    group(m_makerGroup, m_makerCloud, kTextCloudOptionB, "makerCloud",
-          helpLink("makerHelp", makerCloudHelp(m_cloudServer), this));
+    auto* platformGroup = group(m_platformCloud, kTextCloudOptionA, "platformCloud",
+                                helpLink("platformHelp", platformCloudHelp(), this));
+    auto* makerGroup = group(m_makerCloud, kTextCloudOptionB, "makerCloud",
+                             helpLink("makerHelp", makerCloudHelp(m_cloudServer), this));
     // Either platform or none: ticking one box clears the other; both may be clear.
     connect(m_platformCloud, &QCheckBox::toggled, this, [this](bool on) {
         if (on) m_makerCloud->setChecked(false);
@@ -167,22 +170,22 @@ QWidget* MqttDialog::buildCloud() {
         if (on) m_platformCloud->setChecked(false);
     });
     auto* groups = new QHBoxLayout;
-    groups->addWidget(m_platformGroup);
-    groups->addWidget(m_makerGroup);
+    groups->addWidget(platformGroup);
+    groups->addWidget(makerGroup);
     layout->addLayout(groups);
 
     // On counter firmware the product key and device name carry the cloud-print values.
-    m_productKeyLabel = new QLabel(m_counter ? pick(m_lang, "云印清零", "Cloud print reset")
-                                             : QStringLiteral("Product Key"));
+    auto* productKeyLabel = new QLabel(m_counter ? pick(m_lang, "云印清零", "Cloud print reset")
+                                                 : QStringLiteral("Product Key"));
     m_productKey = edit("productKey", kTextEditWidth);
-    m_deviceNameLabel = new QLabel(m_counter ? pick(m_lang, "云印TAG", "Cloud print TAG")
-                                             : QStringLiteral("Device Name"));
+    auto* deviceNameLabel = new QLabel(m_counter ? pick(m_lang, "云印TAG", "Cloud print TAG")
+                                                 : QStringLiteral("Device Name"));
     m_deviceName = edit("deviceName", kTextEditWidth);
     m_deviceSecret = edit("deviceSecret", kTextEditWidth);
     auto* grid = new QGridLayout;
-    grid->addWidget(m_productKeyLabel, 0, 0);
+    grid->addWidget(productKeyLabel, 0, 0);
     grid->addWidget(m_productKey, 0, 1);
-    grid->addWidget(m_deviceNameLabel, 1, 0);
+    grid->addWidget(deviceNameLabel, 1, 0);
     grid->addWidget(m_deviceName, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("Device Secret")), 2, 0);
     grid->addWidget(m_deviceSecret, 2, 1);
@@ -190,53 +193,52 @@ QWidget* MqttDialog::buildCloud() {
     layout->addLayout(grid);
 
     // Counter firmware has no platform cloud; its box keeps the stored choice unseen.
-    m_platformGroup->setVisible(!m_counter);
+    platformGroup->setVisible(!m_counter);
     return box;
 }
 
 QWidget* MqttDialog::buildCounter() {
-    m_counterBox = named(new QGroupBox, "counterBox");
-    auto* grid = new QGridLayout(m_counterBox);
+    auto* counterBox = named(new QGroupBox, "counterBox");
+    auto* rows = new QVBoxLayout(counterBox);
+    auto row = [&](std::initializer_list<QWidget*> widgets) {
+        auto* r = new QHBoxLayout;
+        for (QWidget* w : widgets) r->addWidget(w);
+        r->addStretch(1);
+        rows->addLayout(r);
+        return r;
+    };
 
     m_counterMode = named(new QComboBox, "counterMode");
     for (std::string_view entry : counterModeEntries(m_lang)) m_counterMode->addItem(qs(entry));
     m_counterMode->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    grid->addWidget(m_counterMode, 0, 0, 1, 9, Qt::AlignLeft);
+    row({m_counterMode});
 
-    m_debounceLabel = new QLabel(pick(m_lang, "消抖：", "Debounce:"));
-    grid->addWidget(m_debounceLabel, 1, 0);
+    auto* debounceLabel = new QLabel(pick(m_lang, "消抖：", "Debounce:"));
+    auto* debounce = row({debounceLabel});
     static const char* const kDebounceNames[] = {"debounce1", "debounce2", "debounce3",
                                                  "debounce4"};
     for (int i = 0; i < 4; ++i) {
-        m_debounce[static_cast<std::size_t>(i)] = numberEdit(kDebounceNames[i], 60);
-        grid->addWidget(new QLabel(QStringLiteral("x%1").arg(i + 1)), 1, 1 + 2 * i, Qt::AlignRight);
-        grid->addWidget(m_debounce[static_cast<std::size_t>(i)], 1, 2 + 2 * i);
+        auto* e = numberEdit(kDebounceNames[i], 50);
+        m_debounce[static_cast<std::size_t>(i)] = e;
+        debounce->insertWidget(2 * i + 1, new QLabel(QStringLiteral("x%1").arg(i + 1)));
+        debounce->insertWidget(2 * i + 2, e);
     }
 
-    m_adjustmentLabel = new QLabel(pick(m_lang, "加减( 负为减 ,正为加 ,0不加不减)",
-                                        "Adjust (negative subtracts, positive adds, 0 neither)"));
-    m_adjustment = numberEdit("adjustment", 60);
-    grid->addWidget(m_adjustmentLabel, 2, 0, 1, 7);
-    grid->addWidget(m_adjustment, 2, 7, 1, 2);
+    auto* adjustmentLabel =
+        new QLabel(pick(m_lang, "加减( 负为减 ,正为加 ,0不加不减)",
+                        "Adjust (negative subtracts, positive adds, 0 neither)"));
+    m_adjustment = numberEdit("adjustment", 50);
+    row({adjustmentLabel, m_adjustment});
 
-    m_meterLabel = new QLabel(pick(m_lang, "计米:", "Meter:"));
-    m_countsLabel = new QLabel(pick(m_lang, "计数/周长", "Counts/circumference"));
+    auto* meterLabel = new QLabel(pick(m_lang, "计米:", "Meter:"));
+    auto* countsLabel = new QLabel(pick(m_lang, "计数/周长", "Counts/circumference"));
     m_countsPerCircumference = numberEdit("countsPerCircumference", 90);
-    m_circumferenceLabel = new QLabel(pick(m_lang, "周长(mm)", "Circumference (mm)"));
+    auto* circumferenceLabel = new QLabel(pick(m_lang, "周长(mm)", "Circumference (mm)"));
     m_circumference = numberEdit("circumference", 90);
-    auto* meter = new QHBoxLayout;
-    meter->addWidget(m_countsLabel);
-    meter->addWidget(m_countsPerCircumference);
-    meter->addSpacing(12);
-    meter->addWidget(m_circumferenceLabel);
-    meter->addWidget(m_circumference);
-    meter->addStretch(1);
-    grid->addWidget(m_meterLabel, 3, 0);
-    grid->addLayout(meter, 3, 1, 1, 8);
-    grid->setColumnStretch(9, 1);
+    row({meterLabel, countsLabel, m_countsPerCircumference, circumferenceLabel, m_circumference});
 
-    m_counterBox->setVisible(m_counter);
-    return m_counterBox;
+    counterBox->setVisible(m_counter);
+    return counterBox;
 }
 
 QWidget* MqttDialog::buildStatus() {
@@ -248,7 +250,10 @@ QWidget* MqttDialog::buildStatus() {
     connect(m_statusButton, &QPushButton::clicked, this, &MqttDialog::requestStatus);
     row->addWidget(m_statusButton, 0, Qt::AlignTop);
 
-    auto* lines = new QVBoxLayout;
+    // The five lines sit in a frame of their own, so that the room they keep reads as theirs.
+    auto* frame = new QFrame;
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* lines = new QVBoxLayout(frame);
     lines->setSpacing(2);
     static const char* const kLineNames[] = {"statusTcp", "statusSsl", "statusMqtt", "statusTopic",
                                              "statusServer"};
@@ -256,11 +261,10 @@ QWidget* MqttDialog::buildStatus() {
         auto* line = named(new QLabel, kLineNames[i]);
         line->setTextFormat(Qt::PlainText);
         line->setStyleSheet(QStringLiteral("color: rgb(0,128,0);"));
-        line->setMinimumWidth(200);
         m_statusLines[i] = line;
         lines->addWidget(line);
     }
-    row->addLayout(lines, 1);
+    row->addWidget(frame, 1);
 
     connect(m_poller, &MqttStatusPoller::linesChanged, this, [this](const QStringList& texts) {
         for (std::size_t i = 0; i < m_statusLines.size(); ++i)

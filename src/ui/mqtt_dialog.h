@@ -26,7 +26,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -65,14 +64,10 @@ private:
     bool m_counter;
     MqttStatusPoller* m_poller;
 
-    QLabel* m_hostLabel = nullptr;
     QLineEdit* m_host = nullptr;
-    QLabel* m_portLabel = nullptr;
     QLineEdit* m_port = nullptr;
     QCheckBox* m_ssl = nullptr;
-    QLabel* m_userNameLabel = nullptr;
     QLineEdit* m_userName = nullptr;
-    QLabel* m_passwordLabel = nullptr;
     QLineEdit* m_password = nullptr;
     QLineEdit* m_clientId = nullptr;
     QLineEdit* m_keepAlive = nullptr;
@@ -81,37 +76,23 @@ private:
     QLineEdit* m_willTopic = nullptr;
     QLineEdit* m_willMessage = nullptr;
     QCheckBox* m_retain = nullptr;
-    QLabel* m_subscribeLabel = nullptr;
     QLineEdit* m_subscribeTopic = nullptr;
-    std::array<QLabel*, 4> m_publishLabels{};
     std::array<QLineEdit*, 4> m_publishTopics{};
 
-    QGroupBox* m_platformGroup = nullptr;
     QCheckBox* m_platformCloud = nullptr;
-    QGroupBox* m_makerGroup = nullptr;
     QCheckBox* m_makerCloud = nullptr;
-    QLabel* m_productKeyLabel = nullptr;
     QLineEdit* m_productKey = nullptr;
-    QLabel* m_deviceNameLabel = nullptr;
     QLineEdit* m_deviceName = nullptr;
     QLineEdit* m_deviceSecret = nullptr;
 
-    QWidget* m_counterBox = nullptr;
     QComboBox* m_counterMode = nullptr;
-    QLabel* m_debounceLabel = nullptr;
     std::array<QLineEdit*, 4> m_debounce{};
-    QLabel* m_adjustmentLabel = nullptr;
     QLineEdit* m_adjustment = nullptr;
-    QLabel* m_meterLabel = nullptr;
-    QLabel* m_countsLabel = nullptr;
     QLineEdit* m_countsPerCircumference = nullptr;
-    QLabel* m_circumferenceLabel = nullptr;
     QLineEdit* m_circumference = nullptr;
 
     QPushButton* m_statusButton = nullptr;
     std::array<QLabel*, 5> m_statusLines{};  // TCP, SSL, MQTT, topic, server
-    QPushButton* m_okButton = nullptr;
-    QPushButton* m_cancelButton = nullptr;
 };
 
 }  // namespace dtu
