@@ -14,7 +14,7 @@ using test::hex;
 
 // The dialog's side of the status request, with the answer handling's decoder standing in for
 // the link and a clock that only moves when told to.
-class Poll : public ::testing::Test, public MqttStatusEffects {
+class MqttPoll : public ::testing::Test, public MqttStatusEffects {
 protected:
     void writeBytes(std::span<const std::uint8_t> bytes) override {
         written.emplace_back(bytes.begin(), bytes.end());
@@ -40,7 +40,7 @@ protected:
     MqttStatusLines shown{"stale", "stale", "stale", "stale", "stale"};
 };
 
-TEST_F(Poll, ClosedPortSendsNothingAndOnlyEmptiesTheLines) {
+TEST_F(MqttPoll, ClosedPortSendsNothingAndOnlyEmptiesTheLines) {
     live.mqttStatusFresh = true;
     poll.request(false);
     EXPECT_TRUE(written.empty());
@@ -50,7 +50,7 @@ TEST_F(Poll, ClosedPortSendsNothingAndOnlyEmptiesTheLines) {
     EXPECT_FALSE(live.mqttStatusFresh);
 }
 
-TEST_F(Poll, AnswerShowsOnTheNextTickInTheDialogsOrder) {
+TEST_F(MqttPoll, AnswerShowsOnTheNextTickInTheDialogsOrder) {
     poll.request(true);
     EXPECT_EQ(written, std::vector<Bytes>{hex("88 3A 03 00 01 B4 45 2E")});
     EXPECT_EQ(timers.period(0), 500);
@@ -72,7 +72,7 @@ TEST_F(Poll, AnswerShowsOnTheNextTickInTheDialogsOrder) {
                                       "MQTT Topic Successfully", "Server Failed"}));
 }
 
-TEST_F(Poll, NoAnswerShowsTheTimeOutAndALateAnswerALaterTick) {
+TEST_F(MqttPoll, NoAnswerShowsTheTimeOutAndALateAnswerALaterTick) {
     poll.request(true);
     advance(500);
     EXPECT_EQ(shown, (MqttStatusLines{"获取超时", "", "", "", ""}));
@@ -94,7 +94,7 @@ TEST_F(Poll, NoAnswerShowsTheTimeOutAndALateAnswerALaterTick) {
     EXPECT_EQ(shown[0], "获取超时");
 }
 
-TEST_F(Poll, StatesOutsideTheTableLeaveTheirLinesEmpty) {
+TEST_F(MqttPoll, StatesOutsideTheTableLeaveTheirLinesEmpty) {
     live.mqttStatusTcp = 7;
     live.mqttStatusSsl = 2;
     live.mqttStatusConnect = 2;
