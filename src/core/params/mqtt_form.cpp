@@ -131,6 +131,8 @@ void MqttForm::open(const DeviceParams& p) {
 
 std::optional<std::string> MqttForm::accept(DeviceParams& p, Language lang) const {
     // Every check runs before anything is written: a refusal leaves the record as it was.
+    constexpr std::string_view kPublishTooLong = "发布TOPIC长度超过 65";
+    // clang-format off
     const TextStep steps[] = {
         {f::mqttHost, host, {"服务器IP", "Server"}, 127, "服务器IP长度超过127"},
         {f::mqttUserName, userName, {"用户名", "UserName"}, 127, "用户名长度超过 127"},
@@ -138,47 +140,20 @@ std::optional<std::string> MqttForm::accept(DeviceParams& p, Language lang) cons
         {f::mqttClientId, clientId, {"设备ID", "ID"}, 127, "设备ID超过 127"},
         {f::mqttWillMessage, willMessage, {"遗嘱MSG", "Will Msg"}, 64, "遗嘱MSG 65"},
         {f::mqttWillTopic, willTopic, {"遗嘱TOPIC", "Will Topic"}, 64, "遗嘱TOPIC 长度超过 65"},
-        {f::mqttSubscribeTopic,
-         subscribeTopic,
-         {"订阅TOPIC", "SubTopic"},
-         64,
+        {f::mqttSubscribeTopic, subscribeTopic, {"订阅TOPIC", "SubTopic"}, 64,
          "订阅TOPIC长度超过 65"},
-        {f::mqttPublishTopic1,
-         publishTopics[0],
-         {"发布TOPIC", "PubTopic"},
-         64,
-         "发布TOPIC长度超过 65"},
-        {f::mqttPublishTopic2,
-         publishTopics[1],
-         {"发布TOPIC2", "PubTopic2"},
-         64,
-         "发布TOPIC长度超过 65"},
-        {f::mqttPublishTopic3,
-         publishTopics[2],
-         {"发布TOPIC3", "PubTopic3"},
-         64,
-         "发布TOPIC长度超过 65"},
-        {f::mqttPublishTopic4,
-         publishTopics[3],
-         {"发布TOPIC4", "PubTopic4"},
-         64,
-         "发布TOPIC长度超过 65"},
-        {f::mqttProductKey,
-         productKey,
-         {"PRODUCT KEY", "Product Key"},
-         64,
+        {f::mqttPublishTopic1, publishTopics[0], {"发布TOPIC", "PubTopic"}, 64, kPublishTooLong},
+        {f::mqttPublishTopic2, publishTopics[1], {"发布TOPIC2", "PubTopic2"}, 64, kPublishTooLong},
+        {f::mqttPublishTopic3, publishTopics[2], {"发布TOPIC3", "PubTopic3"}, 64, kPublishTooLong},
+        {f::mqttPublishTopic4, publishTopics[3], {"发布TOPIC4", "PubTopic4"}, 64, kPublishTooLong},
+        {f::mqttProductKey, productKey, {"PRODUCT KEY", "Product Key"}, 64,
          "PRODUCT KEY 长度超过 65"},
-        {f::mqttDeviceName,
-         deviceName,
-         {"DEVICE NAME", "Device Name"},
-         64,
+        {f::mqttDeviceName, deviceName, {"DEVICE NAME", "Device Name"}, 64,
          "DEVICE NAME长度超过 65"},
-        {f::mqttDeviceSecret,
-         deviceSecret,
-         {"DEVICE SECRET", "Device Secret"},
-         64,
+        {f::mqttDeviceSecret, deviceSecret, {"DEVICE SECRET", "Device Secret"}, 64,
          "DEVICE SECRET长度超过 65"},
     };
+    // clang-format on
     constexpr std::size_t kDeviceNameStep = 12;
     std::vector<FormText> texts;
     for (const TextStep& step : steps) {
