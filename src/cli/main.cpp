@@ -29,6 +29,7 @@ const char* kUsage =
     "  reboot | reset | deep-reset              restart, factory reset, deep factory reset\n"
     "  status                                   read and show the device's status\n"
     "  diag | text                              ask for the diagnostics or the device text\n"
+    "  mqtt-status                              ask for the device's MQTT connection state\n"
     "  flash FILE.bin [--factory-reset]         upgrade the firmware (the line runs at 230400)\n"
     "  certs [--ca F] [--cert F] [--key F] [--checksums]\n"
     "                                           save TLS certificates, read their checksums\n"

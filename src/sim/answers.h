@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct RunState {
     std::array<std::uint8_t, 8> relays{};
     std::array<std::uint32_t, 6> analog{};
     std::array<std::uint32_t, 8> counters{};
+    // The MQTT state (item 180 bytes 0..4: TCP, MQTT, topic, server, SSL) when set; otherwise
+    // it follows the MQTT settings and the network.
+    std::optional<std::array<std::uint8_t, 5>> mqttState;
 };
 
 // Tags whose values are the device's settings: a locked device gives them out and takes them

@@ -91,6 +91,9 @@ private:
     void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
+    void openMqttDialog();
+    void openHttpDialog();
+    void openApnDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();
