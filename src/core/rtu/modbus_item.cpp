@@ -227,7 +227,8 @@ std::string storedNameDisplay(std::string_view stored, NameEncoding enc) {
 
 EncodedName encodeName(std::string_view text, NameEncoding enc, std::size_t maxBytes) {
     EncodedName out;
-    auto gbk = utf8ToGbk(text);
+    // A zero byte would end the stored text early.
+    auto gbk = text.find('\0') == std::string_view::npos ? utf8ToGbk(text) : std::nullopt;
     if (gbk && enc == NameEncoding::DeviceUtf8) gbk = toDeviceUtf8(*gbk);
     if (!gbk) {
         out.error = NameError::NotGbk;

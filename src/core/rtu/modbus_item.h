@@ -114,7 +114,8 @@ struct EncodedName {
     std::string bytes;  // with None: what is stored
 };
 
-// The text (UTF-8) as stored, refused when it holds a character GBK lacks or takes more than
+// The text (UTF-8) as stored, refused when it holds a character GBK lacks (or a zero, which
+// would end it early) or takes more than
 // maxBytes after conversion. A name is never cut: a cut could split a character.
 EncodedName encodeName(std::string_view text, NameEncoding enc, std::size_t maxBytes);
 

@@ -148,6 +148,7 @@ TEST(ModbusNames, RefusedWhenTheyDoNotFitNeverCut) {
         {repeat("温", 18) + "abcd", NameEncoding::DeviceUtf8, NameError::TooLong},  // 58
         {"a😀", NameEncoding::Gbk, NameError::NotGbk},
         {"a😀", NameEncoding::DeviceUtf8, NameError::NotGbk},
+        {std::string("a\0b", 3), NameEncoding::Gbk, NameError::NotGbk},  // would end at a
     };
     for (const Case& c : cases) {
         const EncodedName e = encodeName(c.text, c.enc, 57);
