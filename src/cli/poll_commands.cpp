@@ -45,7 +45,7 @@ int exportTable(const DeviceParams& params, const std::string& out, NameEncoding
 int importTable(DeviceParams& params, const std::string& csvPath, const std::string& out,
                 NameEncoding enc, Language lang) {
     std::string error;
-    const auto bytes = readFile(csvPath, error, kMaxInputFile);
+    const auto bytes = readFile(csvPath, error, kMaxPollCsvBytes);
     if (!bytes) return fail(kExitFile, error);
     const PollCsvRead read = readPollCsv(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), enc);

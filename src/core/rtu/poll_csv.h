@@ -23,6 +23,9 @@ inline constexpr std::array<std::string_view, kPollColumnCount - 2> kPollCsvColu
     "jsonName",     "threshold1",   "threshold2",    "emergencyData", "scaleK",   "offsetB",
 };
 
+// More than any table of 64 entries takes; a larger file is not one.
+inline constexpr std::size_t kMaxPollCsvBytes = 1024 * 1024;
+
 enum class PollCsvProblem {
     None,
     NoHeader,

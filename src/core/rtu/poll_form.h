@@ -61,7 +61,7 @@ private:
 };
 
 // Texts of the form that the language table does not have.
-struct FormText {
+struct PollText {
     std::string_view chinese;
     std::string_view english;
     std::string_view text(Language lang) const {
@@ -69,17 +69,17 @@ struct FormText {
     }
 };
 
-inline constexpr FormText kPollFormTitle{
+inline constexpr PollText kPollFormTitle{
     "边缘计算-MODBUS主动轮询          注：支持的功能码：3 4；所有的功能码均映射到功能 3",
     "Modbus Poll"};
-inline constexpr FormText kMapStartLabel{"寄存器开始映射地址", "ShadowAddr"};
-inline constexpr FormText kTimestampLabel{"添加时间戳", "Timestamp"};
-inline constexpr FormText kJsonArrayLabel{"统一为Json数组", "Json Array"};
-inline constexpr FormText kPrefixLabel{"前缀(ID)", "prefix"};
-inline constexpr FormText kChangeUploadLabel{"变化上传", "ChangeUpd"};
-inline constexpr FormText kHelpLink{"点我必看?", "点我必看?"};
-inline constexpr FormText kUtf8NamesLabel{"JSON名 UTF-8 不勾是GB2312", "JSON名 UTF-8 不勾是GB2312"};
-inline constexpr FormText kExportCsvLabel{"导出CSV", "Export CSV"};
-inline constexpr FormText kImportCsvLabel{"导入CSV", "Import CSV"};
+inline constexpr PollText kMapStartLabel{"寄存器开始映射地址", "ShadowAddr"};
+inline constexpr PollText kTimestampLabel{"添加时间戳", "Timestamp"};
+inline constexpr PollText kJsonArrayLabel{"统一为Json数组", "Json Array"};
+inline constexpr PollText kPrefixLabel{"前缀(ID)", "prefix"};
+inline constexpr PollText kChangeUploadLabel{"变化上传", "ChangeUpd"};
+inline constexpr PollText kHelpLink{"点我必看?", "点我必看?"};
+inline constexpr PollText kUtf8NamesLabel{"JSON名 UTF-8 不勾是GB2312", "JSON名 UTF-8 不勾是GB2312"};
+inline constexpr PollText kExportCsvLabel{"导出CSV", "Export CSV"};
+inline constexpr PollText kImportCsvLabel{"导入CSV", "Import CSV"};
 
 }  // namespace dtu
