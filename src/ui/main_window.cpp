@@ -30,6 +30,7 @@
 #include "lock_dialog.h"
 #include "message_box.h"
 #include "params/form_values.h"
+#include "poll_dialog.h"
 #include "session.h"
 #include "status/status_report.h"
 #include "text/gbk.h"
@@ -425,6 +426,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_edgeLabel = new QLabel;
     m_edgeMode = newCombo("edgeMode");
     m_edgeLink = newLink("edgeLink");
+    connect(m_edgeLink, &ClickLabel::clicked, this, &MainWindow::openPollDialog);
     m_tlsMode = newCombo("tlsMode");
     fillCombo(m_tlsMode, kTlsModeEntries);
     m_certLink = newLink("certLink", QStringLiteral("证书"));
@@ -459,9 +461,8 @@ QWidget* MainWindow::buildAdvanced() {
     connect(m_edgeMode, &QComboBox::currentIndexChanged, this, &MainWindow::applyEnabling);
 
     // The settings dialogs behind these links come later; until then they stay disabled.
-    for (ClickLabel* link :
-         {m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-          m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink})
+    for (ClickLabel* link : {m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink,
+                             m_relayLink, m_dataCacheLink, m_apnLink, m_remoteConfigLink})
         link->setEnabled(false);
     return m_advancedGroup;
 }
@@ -701,8 +702,7 @@ void MainWindow::retranslate() {
     const QString unavailable = unavailableText(m_lang);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-             m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink, m_gpsUploadLink,
-             m_rtuButton})
+             m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_gpsUploadLink, m_rtuButton})
         w->setToolTip(unavailable);
 }
 
@@ -851,6 +851,7 @@ void MainWindow::applyEnabling() {
     if (e.smsMode) m_smsMode->setEnabled(*e.smsMode);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
+    m_edgeLink->setEnabled(e.edgeLink);
 }
 
 // --- port and terminal ---
@@ -1036,6 +1037,13 @@ void MainWindow::openFirmwareDialog() {
 
 void MainWindow::openTlsDialog() {
     auto* dialog = new TlsDialog(m_session, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+// The form changes the record only; the main window shows none of its fields.
+void MainWindow::openPollDialog() {
+    auto* dialog = new PollDialog(m_session, m_kept.utf8Names, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -85,6 +85,7 @@ private:
     void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
+    void openPollDialog();
     void showAbout();
     QString text(int id) const;
 
