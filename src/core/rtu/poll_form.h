@@ -12,8 +12,8 @@
 namespace dtu {
 
 // The edge computing block of the record: from modbusTimeout up to the user code, with the
-// poll table, the upload target and the unused bytes between. The form edits a private copy of it
-// and writes the whole copy back on OK.
+// poll table, the upload target and the unused bytes between. The form edits a private copy
+// of it and writes the whole copy back on OK.
 inline constexpr std::uint32_t kEdgeBlockOffset = fields::modbusTimeout.offset;
 inline constexpr std::uint32_t kEdgeBlockSize = 5796;
 static_assert(kEdgeBlockOffset + kEdgeBlockSize == fields::userCodeEnable.offset);
