@@ -39,6 +39,7 @@
 #include "mqtt_dialog.h"
 #include "params/form_values.h"
 #include "pc_settings_file.h"
+#include "poll_dialog.h"
 #include "print_probe.h"
 #include "production/registration.h"
 #include "session.h"
@@ -469,6 +470,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_edgeLabel = new QLabel;
     m_edgeMode = newCombo("edgeMode");
     m_edgeLink = newLink("edgeLink");
+    connect(m_edgeLink, &ClickLabel::clicked, this, &MainWindow::openPollDialog);
     m_tlsMode = newCombo("tlsMode");
     fillCombo(m_tlsMode, kTlsModeEntries);
     m_certLink = newLink("certLink", QStringLiteral("证书"));
@@ -504,7 +506,7 @@ QWidget* MainWindow::buildAdvanced() {
 
     // The settings dialogs behind these links come later; until then they stay disabled.
     for (ClickLabel* link : {m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink,
-                             m_remoteConfigLink, m_edgeLink})
+                             m_remoteConfigLink})
         link->setEnabled(false);
     return m_advancedGroup;
 }
@@ -774,7 +776,7 @@ void MainWindow::retranslate() {
     const QString unavailable = unavailableText(m_lang);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink, m_remoteConfigLink,
-             m_edgeLink, m_gpsUploadLink, m_rtuButton})
+             m_gpsUploadLink, m_rtuButton})
         w->setToolTip(unavailable);
 }
 
@@ -925,6 +927,7 @@ void MainWindow::applyEnabling() {
     if (e.mqttLink) m_mqttLink->setEnabled(*e.mqttLink);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
+    m_edgeLink->setEnabled(e.edgeLink);
     applyProductionEnabling();
 }
 
@@ -1132,6 +1135,13 @@ void MainWindow::openHttpDialog() {
 
 void MainWindow::openApnDialog() {
     auto* dialog = new ApnDialog(m_session, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+// The form changes the record only; the main window shows none of its fields.
+void MainWindow::openPollDialog() {
+    auto* dialog = new PollDialog(m_session, m_kept.utf8Names, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -94,6 +94,7 @@ private:
     void openMqttDialog();
     void openHttpDialog();
     void openApnDialog();
+    void openPollDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();
