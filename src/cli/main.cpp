@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "args.h"
+#include "batch_command.h"
 #include "device_commands.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
@@ -41,6 +42,15 @@ const char* kUsage =
     "  label --model NAME [--no-logo] [--print-port N]\n"
     "                                           read, then print the device's label\n"
     "  register [--server HOST:PORT]            read, then register the device with the cloud\n"
+    "\n"
+    "Production lines (see the README for the plan and the record):\n"
+    "  batch --plan PLAN.csv [--base FILE] [--ports GLOB] [--jobs N]\n"
+    "        [--firmware F.bin [--factory-reset]] [--ca F [--cert F] [--key F]]\n"
+    "        [--record FILE|postgresql://USER@HOST[:PORT]/DB] [--station NAME]\n"
+    "                                           provision many devices at once, one per port,\n"
+    "                                           each read, saved, read back and verified\n"
+    "  records [--record DB] [--imei X] [--csv | --json]\n"
+    "                                           list the provisioning record\n"
     "Options:\n"
     "  --port PATH            the serial port (or a pseudo-terminal)\n"
     "  --sim                  use the built-in simulated device\n"
@@ -87,6 +97,8 @@ int main(int argc, char** argv) {
     if (command == "convert") return runConvert(rest);
     if (command == "diff") return runDiff(rest);
     if (command == "poll") return runPoll(rest);
+    if (command == "batch") return runBatch(rest);
+    if (command == "records") return runRecords(rest);
     std::cerr << "dtuconf: unknown command '" << command << "'\n" << kUsage;
     return kExitUsage;
 }

@@ -180,7 +180,7 @@ bool ProvisioningDb::createTable(QString& error) {
         QStringLiteral("CREATE TABLE IF NOT EXISTS schema_versions (name TEXT PRIMARY KEY, "
                        "version INTEGER NOT NULL)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS devices (%1, station TEXT NOT NULL, "
-                       "port TEXT NOT NULL, imei TEXT, iccid TEXT, mac TEXT, model TEXT, "
+                       "port TEXT, imei TEXT, iccid TEXT, mac TEXT, model TEXT, "
                        "firmware_version TEXT, params_sha256 TEXT, result TEXT NOT NULL, "
                        "failed_step TEXT, reason TEXT, started_at TEXT NOT NULL, "
                        "ended_at TEXT NOT NULL)")
@@ -254,7 +254,7 @@ bool ProvisioningDb::add(const ProvisioningRow& row, QString& error) {
                              "?, ?)")
                   .arg(QString::fromUtf8(kColumns)));
     q.addBindValue(row.station);
-    q.addBindValue(row.port);
+    q.addBindValue(textOrNull(row.port));
     q.addBindValue(textOrNull(row.imei));
     q.addBindValue(textOrNull(row.iccid));
     q.addBindValue(textOrNull(row.mac));

@@ -8,7 +8,8 @@
 namespace dtu {
 
 // One device attempt of a provisioning batch, as the record keeps it. Texts a device never
-// reported (no IMEI from a port that did not answer) are empty, and NULL in the table.
+// reported (no IMEI from a port that did not answer), and the port of a plan row that never
+// got one, are empty, and NULL in the table.
 struct ProvisioningRow {
     qint64 id = 0;  // given by the database
     QString station;
