@@ -161,6 +161,14 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
         error = sqlError(db.lastError());
         return false;
     }
+    if (!m_postgres && mode == Mode::Write) {
+        // A commit appends to the write-ahead log without waiting for the disk: a record
+        // written while devices are on the line must not hold up their answers. Each row stays
+        // whole; a power cut can only lose the last rows, never leave a torn one.
+        QSqlQuery wal(db);
+        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        wal.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
     if (m_postgres) {
         // The server's notices ("already exists, skipping") would land in the middle of the
         // progress.
