@@ -29,7 +29,8 @@ Device startDevice() {
     Device d;
     d.process = std::make_unique<QProcess>();
     d.process->start(DTUSIM_BIN, {"--baud", QString::number(kBaud), "--line-rate"});
-    if (d.process->waitForReadyRead(5000)) d.path = QString::fromUtf8(d.process->readLine()).trimmed();
+    if (d.process->waitForReadyRead(5000))
+        d.path = QString::fromUtf8(d.process->readLine()).trimmed();
     return d;
 }
 
@@ -64,9 +65,9 @@ double runBatch(const QTemporaryDir& dir, int n, int run) {
     QProcess batch;
     QElapsedTimer t;
     t.start();
-    batch.start(DTUCONF_BIN, {"batch", "--plan", planPath, "--baud", QString::number(kBaud),
-                              "--record", dir.filePath("record.sqlite"), "--production-dir",
-                              dir.filePath("production")});
+    batch.start(DTUCONF_BIN,
+                {"batch", "--plan", planPath, "--baud", QString::number(kBaud), "--record",
+                 dir.filePath("record.sqlite"), "--production-dir", dir.filePath("production")});
     const bool finished = batch.waitForFinished(120000);
     const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     const bool ok = finished && batch.exitStatus() == QProcess::NormalExit && batch.exitCode() == 0;

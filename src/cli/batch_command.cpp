@@ -107,10 +107,10 @@ std::string resultText(const Entry& e) {
 
 // Columns a terminal gives a character (CJK takes two).
 int displayWidth(char32_t c) {
-    return (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) ||
-                            (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                            (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                            (c >= 0xFFE0 && c <= 0xFFE6)))
+    return (c >= 0x1100 &&
+            (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+             (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+             (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6)))
                ? 2
                : 1;
 }
@@ -174,8 +174,7 @@ public:
                                                             : ProvisionStep::Done))
                         : std::string(provisionStepName(e->step));
             line(padded(e->port.toStdString(), portWidth) + padded(e->imei.toStdString(), 15) +
-                 padded(step, 8) + padded(e->over ? std::string() : rate(*e), 16) +
-                 resultText(*e));
+                 padded(step, 8) + padded(e->over ? std::string() : rate(*e), 16) + resultText(*e));
         }
         m_drawn = static_cast<int>(m_entries.size()) + 1;
         std::cout << frame << std::flush;
@@ -196,7 +195,8 @@ private:
         if (!e.device || !e.stepClock.isValid()) return s;
         const double seconds = double(e.stepClock.nsecsElapsed()) / 1e9;
         const quint64 bytes = e.device->lineBytes() - std::min(e.stepBytes, e.device->lineBytes());
-        if (seconds > 0.05) s += std::to_string(static_cast<long long>(double(bytes) / seconds)) + " B/s";
+        if (seconds > 0.05)
+            s += std::to_string(static_cast<long long>(double(bytes) / seconds)) + " B/s";
         return s;
     }
 
@@ -335,8 +335,9 @@ private:
         e.imei = qs(imei);
         const auto it = m_rowsByImei.find(imei);
         if (it == m_rowsByImei.end()) {
-            e.device->skip(imei.empty() ? QStringLiteral("the device reported no IMEI")
-                                        : QStringLiteral("IMEI %1 is not in the plan").arg(qs(imei)));
+            e.device->skip(imei.empty()
+                               ? QStringLiteral("the device reported no IMEI")
+                               : QStringLiteral("IMEI %1 is not in the plan").arg(qs(imei)));
             return;
         }
         const PlanRow& row = *it->second;
@@ -458,9 +459,9 @@ void checkRowsAgainstBase(BatchPlan& plan, const DeviceParams& base, Language la
 
 int runBatch(const std::vector<std::string>& argv) {
     const std::set<std::string> values = {
-        "--plan",     "--base", "--baud",  "--parity", "--stop",    "--password",
-        "--lang",     "--record", "--firmware", "--ca", "--cert",   "--key",
-        "--jobs",     "--ports", "--station", "--production-dir"};
+        "--plan",    "--base",          "--baud", "--parity", "--stop", "--password", "--lang",
+        "--record",  "--firmware",      "--ca",   "--cert",   "--key",  "--jobs",     "--ports",
+        "--station", "--production-dir"};
     const std::set<std::string> flags = {"--factory-reset", "--pieces"};
     std::string error;
     auto args = Args::parse(argv, values, flags, error);
@@ -496,8 +497,8 @@ int runBatch(const std::vector<std::string>& argv) {
     setup.line = *line;
     setup.jobs = jobs;
     setup.productionDir = productionDirOption(*args);
-    setup.station = args->value("--station") ? qs(*args->value("--station"))
-                                             : QSysInfo::machineHostName();
+    setup.station =
+        args->value("--station") ? qs(*args->value("--station")) : QSysInfo::machineHostName();
     if (setup.station.isEmpty()) return fail(kExitUsage, "--station: a name, please");
 
     const auto ports = args->value("--ports");
@@ -547,8 +548,8 @@ int runBatch(const std::vector<std::string>& argv) {
 
 int runRecords(const std::vector<std::string>& argv) {
     std::string error;
-    auto args = Args::parse(argv, {"--record", "--imei", "--production-dir"}, {"--csv", "--json"},
-                            error);
+    auto args =
+        Args::parse(argv, {"--record", "--imei", "--production-dir"}, {"--csv", "--json"}, error);
     if (args && !args->positional().empty()) error = "unexpected argument " + args->positional()[0];
     if (args && error.empty() && args->flag("--csv") && args->flag("--json"))
         error = "give --csv or --json, not both";
@@ -611,11 +612,12 @@ int runRecords(const std::vector<std::string>& argv) {
         std::cout << (first ? "]\n" : "\n]\n");
     } else {
         for (const auto& r : *rows) {
-            auto shown = [](const QString& s) { return s.isEmpty() ? std::string("-") : s.toStdString(); };
+            auto shown = [](const QString& s) {
+                return s.isEmpty() ? std::string("-") : s.toStdString();
+            };
             std::cout << r.id << "  " << r.started.toUTC().toString(Qt::ISODate).toStdString()
-                      << "  " << shown(r.station) << "  " << shown(r.port) << "  "
-                      << shown(r.imei) << "  " << shown(r.model) << "  "
-                      << shown(r.firmwareVersion) << "  "
+                      << "  " << shown(r.station) << "  " << shown(r.port) << "  " << shown(r.imei)
+                      << "  " << shown(r.model) << "  " << shown(r.firmwareVersion) << "  "
                       << (r.ok ? std::string("ok")
                                : "failed at " + shown(r.failedStep) + ": " + shown(r.reason))
                       << "\n";

@@ -206,9 +206,8 @@ public:
             m_loop.quit();
         });
         // The last rate's request goes out as the probe gives up; its answer still counts.
-        auto c2 = QObject::connect(&m_session, &Session::probeRanOut, [&] {
-            lateAnswer.start(kProbeLateAnswerMs);
-        });
+        auto c2 = QObject::connect(&m_session, &Session::probeRanOut,
+                                   [&] { lateAnswer.start(kProbeLateAnswerMs); });
         run();
         QObject::disconnect(c1);
         QObject::disconnect(c2);

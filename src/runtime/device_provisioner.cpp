@@ -258,8 +258,8 @@ void DeviceProvisioner::onCertsFinished(bool ok, const QString& text) {
             Qt::QueuedConnection);
         return;
     }
-    const auto files = CertUploader::fileChecksums(m_work.caPath, m_work.clientCertPath,
-                                                   m_work.clientKeyPath);
+    const auto files =
+        CertUploader::fileChecksums(m_work.caPath, m_work.clientCertPath, m_work.clientKeyPath);
     if (files != m_certs->lastResult().checksums) {
         fail(QString::fromStdString(checksumMismatchText(files, m_session.language())));
         return;

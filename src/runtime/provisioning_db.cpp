@@ -47,7 +47,8 @@ bool parsePostgres(const QString& spec, RecordTarget& t, QString& error) {
     const QString query = queryAt < 0 ? QString() : rest.mid(queryAt + 1);
     const qsizetype slash = beforeQuery.indexOf('/');
     const QString authority = slash < 0 ? beforeQuery : beforeQuery.left(slash);
-    t.database = slash < 0 ? QString() : QUrl::fromPercentEncoding(beforeQuery.mid(slash + 1).toUtf8());
+    t.database =
+        slash < 0 ? QString() : QUrl::fromPercentEncoding(beforeQuery.mid(slash + 1).toUtf8());
 
     QString hostPort = authority;
     if (const qsizetype at = authority.lastIndexOf('@'); at >= 0) {
@@ -62,8 +63,7 @@ bool parsePostgres(const QString& spec, RecordTarget& t, QString& error) {
         hostPort = authority.mid(at + 1);
     }
     // A socket folder comes %2F-encoded and holds no ':' until decoded.
-    if (const qsizetype colon = hostPort.lastIndexOf(':');
-        colon >= 0 && !hostPort.endsWith(']')) {
+    if (const qsizetype colon = hostPort.lastIndexOf(':'); colon >= 0 && !hostPort.endsWith(']')) {
         bool ok = false;
         const int port = hostPort.mid(colon + 1).toInt(&ok);
         if (!ok || port < 1 || port > 65535) {
@@ -73,17 +73,20 @@ bool parsePostgres(const QString& spec, RecordTarget& t, QString& error) {
         t.port = port;
         hostPort = hostPort.left(colon);
     }
-    if (hostPort.startsWith('[') && hostPort.endsWith(']')) hostPort = hostPort.mid(1, hostPort.size() - 2);
+    if (hostPort.startsWith('[') && hostPort.endsWith(']'))
+        hostPort = hostPort.mid(1, hostPort.size() - 2);
     t.host = QUrl::fromPercentEncoding(hostPort.toUtf8());
 
     for (const QString& pair : query.split('&', Qt::SkipEmptyParts)) {
         const qsizetype eq = pair.indexOf('=');
         const QString key = pair.left(eq);
-        const QString value = eq < 0 ? QString() : QUrl::fromPercentEncoding(pair.mid(eq + 1).toUtf8());
+        const QString value =
+            eq < 0 ? QString() : QUrl::fromPercentEncoding(pair.mid(eq + 1).toUtf8());
         if (key == QStringLiteral("host")) {
             t.host = value;
         } else {
-            error = QStringLiteral("unknown option in the address: %1 (only host is known)").arg(key);
+            error =
+                QStringLiteral("unknown option in the address: %1 (only host is known)").arg(key);
             return false;
         }
     }
@@ -219,8 +222,9 @@ bool ProvisioningDb::createTable(QString& error) {
             const int version = q.value(0).toInt();
             q.finish();
             if (version > kSchemaVersion) {
-                why = QStringLiteral("the record's table is of a newer version (%1) than this "
-                                     "tool writes (%2)")
+                why = QStringLiteral(
+                          "the record's table is of a newer version (%1) than this "
+                          "tool writes (%2)")
                           .arg(version)
                           .arg(kSchemaVersion);
                 db.rollback();

@@ -32,10 +32,10 @@ struct ProvisioningRow {
 struct RecordTarget {
     enum class Kind { Sqlite, Postgres };
     Kind kind = Kind::Sqlite;
-    QString file;      // SQLite
-    QString user;      // PostgreSQL; empty: the login name
-    QString host;      // a host name or address, or the folder of a Unix socket
-    int port = -1;     // -1: the server's default
+    QString file;   // SQLite
+    QString user;   // PostgreSQL; empty: the login name
+    QString host;   // a host name or address, or the folder of a Unix socket
+    int port = -1;  // -1: the server's default
     QString database;
     // For messages.
     QString describe() const;

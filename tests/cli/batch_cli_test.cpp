@@ -2,18 +2,18 @@
 // provisioning record in a real SQLite file and on a real PostgreSQL server.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <fcntl.h>
 #include <map>
 #include <memory>
-#include <stdlib.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "support/pg_server.h"
@@ -97,14 +97,14 @@ protected:
         auto hangsUp = sim({"--baud", "115200", "--hangup", "2"});
         DeadPort dead;
         ASSERT_FALSE(dead.path().empty());
-        const std::string plan = write(
-            "plan.csv", "port,serverAHost,serverAPort\r\n" + good->path() +
-                            ",line.example,7001\r\n" + untouched->path() + ",bad.example,70000\r\n" +
-                            dead.path() + ",dead.example,7002\r\n" + hangsUp->path() +
-                            ",gone.example,7003\r\n");
-        const RunResult r = dtuconf({"batch", "--plan", plan, "--baud", "115200", "--record",
-                                     record, "--station", "line-7", "--production-dir",
-                                     file("production")});
+        const std::string plan =
+            write("plan.csv",
+                  "port,serverAHost,serverAPort\r\n" + good->path() + ",line.example,7001\r\n" +
+                      untouched->path() + ",bad.example,70000\r\n" + dead.path() +
+                      ",dead.example,7002\r\n" + hangsUp->path() + ",gone.example,7003\r\n");
+        const RunResult r =
+            dtuconf({"batch", "--plan", plan, "--baud", "115200", "--record", record, "--station",
+                     "line-7", "--production-dir", file("production")});
         EXPECT_EQ(r.code, 1) << r.out << r.err;
         EXPECT_TRUE(has(r.out, good->path() + " 861234050123457: ok\n")) << r.out;
         EXPECT_TRUE(has(r.out, untouched->path() +
@@ -174,8 +174,8 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
                                    "861234050000045,7104\n");
     const std::string record = file("record.sqlite");
     const RunResult r =
-        dtuconf({"batch", "--plan", plan, "--ports", file("ports/dev*"), "--baud", "auto",
-                 "--jobs", "2", "--record", record, "--production-dir", file("production")});
+        dtuconf({"batch", "--plan", plan, "--ports", file("ports/dev*"), "--baud", "auto", "--jobs",
+                 "2", "--record", record, "--production-dir", file("production")});
     EXPECT_EQ(r.code, 1) << r.out << r.err;  // one row found no device
     EXPECT_TRUE(has(r.out, file("ports/dev0") + " 861234050000011: ok\n")) << r.out;
     EXPECT_TRUE(has(r.out, file("ports/dev1") + " 861234050000029: ok\n")) << r.out;
@@ -183,8 +183,9 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
                                " 861234050000037: skipped: IMEI 861234050000037 is not in the "
                                "plan\n"))
         << r.out;
-    EXPECT_TRUE(has(r.out, "\n861234050000045: failed at match: no device on the ports reported "
-                           "this IMEI\n"))
+    EXPECT_TRUE(has(r.out,
+                    "\n861234050000045: failed at match: no device on the ports reported "
+                    "this IMEI\n"))
         << r.out;
     EXPECT_TRUE(has(r.out, "done 2, failed 1, skipped 1 in ")) << r.out;
     EXPECT_EQ(readField(*a, "9600", "serverAPort = 7101"), "serverAPort = 7101");
@@ -194,9 +195,10 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
     // The record has the two devices and the row without one, not the device left alone.
     const RunResult csv = dtuconf({"records", "--record", record, "--csv"});
     EXPECT_EQ(csv.code, 0);
-    EXPECT_TRUE(csv.out.starts_with("id,station,port,imei,iccid,mac,model,firmware_version,"
-                                    "params_sha256,result,failed_step,reason,started_at,"
-                                    "ended_at\r\n"))
+    EXPECT_TRUE(
+        csv.out.starts_with("id,station,port,imei,iccid,mac,model,firmware_version,"
+                            "params_sha256,result,failed_step,reason,started_at,"
+                            "ended_at\r\n"))
         << csv.out;
     EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
     const RunResult one = dtuconf({"records", "--record", record, "--imei", "861234050000045"});
@@ -214,7 +216,8 @@ TEST_F(Batch, FirmwareAndCertificatesGoWithEveryDevice) {
     for (std::uint32_t i = 0; i < size; ++i) fw.push_back(static_cast<char>(i * 7));
     const std::string image = write("fw.bin", fw);
     const std::string ca = write("ca.crt", "-----BEGIN CERTIFICATE-----\nMIIB\n");
-    const std::string plan = write("plan.csv", "port,mqttHost\n" + device->path() + ",mq.example\n");
+    const std::string plan =
+        write("plan.csv", "port,mqttHost\n" + device->path() + ",mq.example\n");
     const std::string record = file("record.sqlite");
     const RunResult r = dtuconf({"batch", "--plan", plan, "--baud", "115200", "--firmware", image,
                                  "--factory-reset", "--ca", ca, "--record", record,
@@ -227,9 +230,11 @@ TEST_F(Batch, FirmwareAndCertificatesGoWithEveryDevice) {
     const QJsonObject& row = rows[device->path()];
     EXPECT_EQ(text(row, "result"), "ok");
     // The version the new firmware reports, not the one before it.
-    EXPECT_TRUE(text(row, "firmware_version").starts_with("V21-3000-")) << text(row, "firmware_version");
+    EXPECT_TRUE(text(row, "firmware_version").starts_with("V21-3000-"))
+        << text(row, "firmware_version");
     // The factory reset came before the save, so the row's value stayed.
-    EXPECT_EQ(readField(*device, "115200", "mqttHost = \"mq.example\""), "mqttHost = \"mq.example\"");
+    EXPECT_EQ(readField(*device, "115200", "mqttHost = \"mq.example\""),
+              "mqttHost = \"mq.example\"");
 }
 
 TEST_F(Batch, OnATerminalTheTableIsRedrawnInPlace) {
@@ -265,19 +270,21 @@ TEST_F(Batch, NothingIsTouchedWhenThePlanOrTheRecordIsRefused) {
     EXPECT_TRUE(has(noRecord.err, "dtuconf: cannot open the provisioning record ")) << noRecord.err;
     EXPECT_EQ(noRecord.out, "");
 
-    const RunResult shape = batch({"--plan", write("shape.csv", "port,noSuchField\n" + port + ",1\n")});
+    const RunResult shape =
+        batch({"--plan", write("shape.csv", "port,noSuchField\n" + port + ",1\n")});
     EXPECT_EQ(shape.code, 3);
-    EXPECT_TRUE(has(shape.err, "shape.csv: line 1, column 2 (noSuchField): not a field")) << shape.err;
+    EXPECT_TRUE(has(shape.err, "shape.csv: line 1, column 2 (noSuchField): not a field"))
+        << shape.err;
 
     const RunResult imei = batch({"--plan", write("imei.csv", "imei\n861234050123457\n")});
     EXPECT_EQ(imei.code, 2);
     EXPECT_TRUE(has(imei.err, "needs --ports")) << imei.err;
 
     // A row that the base makes unsendable fails at the plan, before its port is opened.
-    const RunResult base = batch({"--plan", good, "--base", write("base.json",
-                                                                  "{\"serverAHost\": \"" +
-                                                                      std::string(64, 'b') + "\"}"),
-                                  "--record", file("record.sqlite")});
+    const RunResult base =
+        batch({"--plan", good, "--base",
+               write("base.json", "{\"serverAHost\": \"" + std::string(64, 'b') + "\"}"),
+               "--record", file("record.sqlite")});
     EXPECT_EQ(base.code, 1);
     EXPECT_TRUE(has(base.out, port + ": failed at plan: ")) << base.out;
     EXPECT_FALSE(has(base.out, port + ": open")) << base.out;

@@ -164,9 +164,9 @@ TEST(RecordTargets, FilesAndPostgresAddresses) {
     EXPECT_EQ(query->host, QStringLiteral("/run/pg"));
     EXPECT_EQ(query->describe(), QStringLiteral("postgresql://line@%2Frun%2Fpg/factory"));
 
-    for (const char* bad : {"postgresql://line:secret@db/factory", "postgresql://line@db:0/x",
-                            "postgresql://line@db", "postgresql://line@db/x?sslmode=require",
-                            "mysql://line@db/x"}) {
+    for (const char* bad :
+         {"postgresql://line:secret@db/factory", "postgresql://line@db:0/x", "postgresql://line@db",
+          "postgresql://line@db/x?sslmode=require", "mysql://line@db/x"}) {
         error.clear();
         EXPECT_FALSE(parseRecordTarget(bad, {}, error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;

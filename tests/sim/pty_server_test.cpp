@@ -197,12 +197,14 @@ TEST(SimPty, PacedLineDeliversWholeAnswersAndAKeptLink) {
 
 TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
     std::string error;
-    const auto o =
-        parseSimOptions({"--baud", "14400", "--kind", "rtu", "--line-rate", "--lock", "abcd1234",
-                         "--drop", "2", "--corrupt", "3", "--delay", "4:250", "--hangup", "5",
-                         "--link", "/tmp/x", "--mqtt-state", "1,0,2,255,7", "--imei",
-                         "861234050000011"},
-                        error);
+    const auto o = parseSimOptions({"--baud",      "14400",       "--kind",
+                                    "rtu",         "--line-rate", "--lock",
+                                    "abcd1234",    "--drop",      "2",
+                                    "--corrupt",   "3",           "--delay",
+                                    "4:250",       "--hangup",    "5",
+                                    "--link",      "/tmp/x",      "--mqtt-state",
+                                    "1,0,2,255,7", "--imei",      "861234050000011"},
+                                   error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->baud, 14400);
     EXPECT_EQ(o->kind, DeviceKind::Rtu);

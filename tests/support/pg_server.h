@@ -65,11 +65,19 @@ public:
     PgServer(const PgServer&) = delete;
     PgServer& operator=(const PgServer&) = delete;
 
-    bool running() const { return m_running; }
-    bool available() const { return !m_bin.isEmpty(); }
-    const std::string& error() const { return m_error; }
+    bool running() const {
+        return m_running;
+    }
+    bool available() const {
+        return !m_bin.isEmpty();
+    }
+    const std::string& error() const {
+        return m_error;
+    }
     // The folder of the server's socket.
-    QString socketDir() const { return m_dir.path(); }
+    QString socketDir() const {
+        return m_dir.path();
+    }
 
     // Makes a new, empty database; false when the server would not.
     bool createDatabase(const QString& name) {

@@ -70,8 +70,8 @@ BatchPlanRead readBatchPlan(std::string_view text) {
         headers.push_back(name);
         if (name == kPortColumn || name == kImeiColumn) {
             if (keyColumn) {
-                out.error = at(line, c + 1, name) +
-                            "give either a port or an imei column, not both";
+                out.error =
+                    at(line, c + 1, name) + "give either a port or an imei column, not both";
                 return out;
             }
             keyColumn = c;
@@ -121,8 +121,7 @@ BatchPlanRead readBatchPlan(std::string_view text) {
             return out;
         }
         if (!keys.insert(row.key).second) {
-            out.error = at(line, *keyColumn + 1, keyName) + "'" + row.key +
-                        "' has a row already";
+            out.error = at(line, *keyColumn + 1, keyName) + "'" + row.key + "' has a row already";
             return out;
         }
         for (std::size_t c = 0; c < cells.size(); ++c) {

@@ -22,10 +22,10 @@ namespace dtu {
 enum class PlanKey { Port, Imei };
 
 struct PlanRow {
-    std::size_t line = 0;  // where the row starts in the file
-    std::string key;       // the port, or the IMEI
+    std::size_t line = 0;                 // where the row starts in the file
+    std::string key;                      // the port, or the IMEI
     std::vector<FieldAssignment> values;  // in column order, empty cells left out
-    std::string error;  // set when a value cannot be taken: the row fails alone
+    std::string error;                    // set when a value cannot be taken: the row fails alone
 };
 
 struct BatchPlan {

@@ -49,8 +49,8 @@ DeviceIdentity deviceIdentity(const DeviceParams& p) {
     const auto mac = p.bytes(f::macAddress);
     if (std::any_of(mac.begin(), mac.end(), [](std::uint8_t b) { return b != 0; })) {
         char text[13];
-        std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x", mac[0], mac[1], mac[2],
-                      mac[3], mac[4], mac[5]);
+        std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x", mac[0], mac[1], mac[2], mac[3],
+                      mac[4], mac[5]);
         id.mac = text;
     }
     return id;

@@ -42,8 +42,7 @@ bool CsvReader::next(std::vector<CsvCell>& cells, CsvQuoteError& error) {
                 cell.text += c;
                 ++m_pos;
             }
-            if (m_pos < m_s.size() && m_s[m_pos] != ',' && m_s[m_pos] != '\r' &&
-                m_s[m_pos] != '\n')
+            if (m_pos < m_s.size() && m_s[m_pos] != ',' && m_s[m_pos] != '\r' && m_s[m_pos] != '\n')
                 return badQuotes(cell.line, column);
         } else {
             const std::size_t end = m_s.find_first_of(",\r\n\"", m_pos);

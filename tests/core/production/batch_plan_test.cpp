@@ -60,14 +60,15 @@ TEST(BatchPlan, ABadValueFailsOnlyItsRowAndNamesTheColumn) {
     EXPECT_EQ(rows[0].error, "column serverAPort: out of range 0..65535: 70000");
     EXPECT_EQ(rows[1].error, "");
     // A text the device could not give back counts as a bad value too.
-    EXPECT_EQ(rows[2].error.rfind("column serverAHost: 64 bytes; the device reads back at most 63",
-                                  0),
-              0u)
+    EXPECT_EQ(
+        rows[2].error.rfind("column serverAHost: 64 bytes; the device reads back at most 63", 0),
+        0u)
         << rows[2].error;
 }
 
 TEST(BatchPlan, ImeiRowsMustBeFifteenDigits) {
-    const auto read = readBatchPlan("serverAPort,imei\n7001,861234050123457\n7002,861234050123465\n");
+    const auto read =
+        readBatchPlan("serverAPort,imei\n7001,861234050123457\n7002,861234050123465\n");
     ASSERT_TRUE(read.plan) << read.error;
     EXPECT_EQ(read.plan->key, PlanKey::Imei);
     EXPECT_EQ(read.plan->rows[1].key, "861234050123465");
@@ -89,16 +90,19 @@ TEST(BatchPlan, FaultsOfShapeRefuseTheWholePlanWithWhere) {
         {"serverAPort\n7000\n", "line 1: the header has neither a port nor an imei column"},
         {"port,imei\n/dev/a,861234050123457\n",
          "line 1, column 2 (imei): give either a port or an imei column, not both"},
-        {"port,serverAPort,serverAPort\n", "line 1, column 3 (serverAPort): this column appears twice"},
+        {"port,serverAPort,serverAPort\n",
+         "line 1, column 3 (serverAPort): this column appears twice"},
         {"port,noSuchField\n",
          "line 1, column 2 (noSuchField): not a field of the parameter set (dtuconf show lists "
          "them)"},
-        {"port,reserved@71\n", "line 1, column 2 (reserved@71): not a field of the parameter "
-                               "set (dtuconf show lists them)"},
+        {"port,reserved@71\n",
+         "line 1, column 2 (reserved@71): not a field of the parameter "
+         "set (dtuconf show lists them)"},
         {"port,serverAPort\n/dev/a\n", "line 2: the row has 1 cells, the header 2"},
         {"port,serverAPort\n/dev/a,1,2\n", "line 2: the row has 3 cells, the header 2"},
         {"port,serverAPort\n,7000\n", "line 2, column 1 (port): empty"},
-        {"port,serverAPort\n/dev/a,1\n/dev/a,2\n", "line 3, column 1 (port): '/dev/a' has a row already"},
+        {"port,serverAPort\n/dev/a,1\n/dev/a,2\n",
+         "line 3, column 1 (port): '/dev/a' has a row already"},
         {"port,serverAHost\n/dev/a,\"open\n", "line 2, column 2: unbalanced quotes"},
         {"port,serverAPort\n", "the plan has no rows"},
     };

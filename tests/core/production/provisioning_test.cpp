@@ -198,7 +198,8 @@ TEST(Provisioning, ARecordTheSaveWouldRefuseFailsAtTheSaveBeforeAnythingIsSent) 
 }
 
 TEST(Provisioning, AReadBackThatDiffersFailsTheVerificationNamingTheFields) {
-    Provisioning p({}, std::nullopt, row({{"serverAPort", "7001"}, {"serverAHost", "new.example"}}));
+    Provisioning p({}, std::nullopt,
+                   row({{"serverAPort", "7001"}, {"serverAHost", "new.example"}}));
     p.succeed();
     p.succeed(device());
     p.succeed();  // save
