@@ -54,6 +54,12 @@ std::string analogText(int mode, std::uint32_t reading, std::uint32_t raw) {
     return buf;
 }
 
+std::string coefficientsText(const std::array<std::uint32_t, 6>& analog) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " adc0: %u adc1: %u", analog[4], analog[5]);
+    return buf;
+}
+
 RtuPanel::RtuPanel(RtuPanelEffects& effects, LiveState& live, RtuPanelMemory& memory)
     : m_fx(effects), m_live(live), m_memory(memory) {}
 
@@ -145,13 +151,6 @@ void RtuPanel::calibrate() {
     if (m_autoRefresh) m_fx.stopTimer(RtuTimer::Poll);
     m_step = Step::CalibrationSend;
     m_fx.startTimer(RtuTimer::Step, kCalibrationSendPauseMs);
-}
-
-std::string RtuPanel::coefficientsText() const {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, " adc0: %u adc1: %u", m_live.liveAnalog[4],
-                  m_live.liveAnalog[5]);
-    return buf;
 }
 
 void RtuPanel::onTimer(RtuTimer timer) {

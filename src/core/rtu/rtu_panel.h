@@ -21,6 +21,9 @@ inline constexpr int kAnalogModeCount = 4;
 // decimals ("20.000").
 std::string analogText(int mode, std::uint32_t reading, std::uint32_t raw);
 
+// " adc0: %d adc1: %d" with the calibration coefficients of the two inputs (words 4 and 5).
+std::string coefficientsText(const std::array<std::uint32_t, 6>& analog);
+
 // What the test panel keeps for as long as the tool runs, whatever forms open and close.
 struct RtuPanelMemory {
     // The relay pictures take the device's states at the next refresh: once after the tool
@@ -91,8 +94,7 @@ public:
     void clickRelay(int relay);  // 0..7
     void clearCounters();
     void calibrate();
-    // " adc0: %d adc1: %d" with the two calibration coefficients.
-    std::string coefficientsText() const;
+    std::string coefficientsText() const { return dtu::coefficientsText(m_live.liveAnalog); }
 
     void onTimer(RtuTimer timer);
 
