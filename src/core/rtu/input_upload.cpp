@@ -71,8 +71,8 @@ std::string inputTriggerText(int input, int trigger, Language lang) {
                inLanguage(rtuText::kInputTriggers[static_cast<std::size_t>(trigger)], lang));
 }
 
-InputUploadForm InputUploadForm::open(const DeviceParams& params) {
-    InputUploadForm form;
+void InputUploadForm::open(const DeviceParams& params) {
+    InputUploadForm& form = *this;
     form.inputsEnable = params.get(f::uploadInputsEnable) != 0;
     const auto modes = params.bytes(f::uploadInputModes);
     for (int i = 0; i < kRtuInputs; ++i)
@@ -86,14 +86,13 @@ InputUploadForm InputUploadForm::open(const DeviceParams& params) {
     for (int b = 0; b < kUploadContentBits; ++b) form.content[b] = (bits >> b) & 1;
     for (std::size_t i = 0; i < form.smsTexts.size(); ++i)
         form.smsTexts[i] = fieldText(params, smsField(i));
-    return form;
 }
 
 void InputUploadForm::cloneInputs() {
     inputTriggers.fill(inputTriggers[0]);
 }
 
-std::string InputUploadForm::accept(DeviceParams& params, Language lang) const {
+std::optional<std::string> InputUploadForm::accept(DeviceParams& params, Language lang) const {
     std::vector<std::vector<std::uint8_t>> sms;
     for (std::size_t i = 0; i < smsTexts.size(); ++i) {
         auto gbk = utf8ToGbk(smsTexts[i]);
@@ -120,7 +119,7 @@ std::string InputUploadForm::accept(DeviceParams& params, Language lang) const {
         if (content[b]) bits |= static_cast<std::uint8_t>(1u << b);
     params.set(f::uploadFormatBits, bits);
     for (std::size_t i = 0; i < sms.size(); ++i) params.setText(smsField(i), sms[i]);
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace dtu

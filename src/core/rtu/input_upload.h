@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "params/device_params.h"
@@ -49,13 +50,13 @@ struct InputUploadForm {
     // X1 high, X1 low, .. X8 high, X8 low, then ADC1 high, ADC1 low, ADC2 high, ADC2 low.
     std::array<std::string, 2 * kRtuInputs + 4> smsTexts;
 
-    static InputUploadForm open(const DeviceParams& params);
+    void open(const DeviceParams& params);
     // Selects X1's trigger for all eight inputs.
     void cloneInputs();
     // Checks every SMS text first (at most 32 bytes in the device's character set); on a
-    // refusal returns its message and leaves the record untouched, otherwise writes the form
-    // and returns an empty text.
-    std::string accept(DeviceParams& params, Language lang) const;
+    // refusal returns its message and leaves the record untouched, so that Cancel afterwards
+    // cancels everything; otherwise writes the form and returns nullopt.
+    std::optional<std::string> accept(DeviceParams& params, Language lang) const;
 
     friend bool operator==(const InputUploadForm&, const InputUploadForm&) = default;
 };

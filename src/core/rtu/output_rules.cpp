@@ -67,8 +67,8 @@ std::string ruleRowName(int row) {
     return "X" + std::to_string(row + 1);
 }
 
-OutputRulesForm OutputRulesForm::open(const DeviceParams& params) {
-    OutputRulesForm form;
+void OutputRulesForm::open(const DeviceParams& params) {
+    OutputRulesForm& form = *this;
     for (int row = 0; row < kRuleRows; ++row) {
         const auto stored = params.bytes(f::xyRules[static_cast<std::uint32_t>(row)]);
         const RuleEntry entry{stored[0], stored[1]};
@@ -77,7 +77,6 @@ OutputRulesForm OutputRulesForm::open(const DeviceParams& params) {
     }
     form.adc1 = openTrigger(params, kAdc1);
     form.adc2 = openTrigger(params, kAdc2);
-    return form;
 }
 
 void OutputRulesForm::cloneRow(int row) {
@@ -91,7 +90,7 @@ void OutputRulesForm::oneForOne(RelayAction action) {
     for (int n = 0; n < kRtuInputs; ++n) actions[n][n] = action;
 }
 
-void OutputRulesForm::accept(DeviceParams& params) const {
+std::optional<std::string> OutputRulesForm::accept(DeviceParams& params, Language) const {
     // The entries with their reserved bytes: cleared as a whole, then each entry's bits.
     auto image = params.image();
     const std::uint32_t start = f::xyRules.first.offset;
@@ -105,6 +104,7 @@ void OutputRulesForm::accept(DeviceParams& params) const {
     }
     acceptTrigger(adc1, params, kAdc1);
     acceptTrigger(adc2, params, kAdc2);
+    return std::nullopt;
 }
 
 }  // namespace dtu

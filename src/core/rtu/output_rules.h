@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "params/device_params.h"
@@ -48,14 +49,15 @@ struct OutputRulesForm {
     AdcTriggerForm adc1;
     AdcTriggerForm adc2;
 
-    static OutputRulesForm open(const DeviceParams& params);
+    void open(const DeviceParams& params);
     // Copies the row's Y1 action to its Y2..Y8.
     void cloneRow(int row);
     // Every list "unchanged", then the action on the diagonal X1-Y1 .. X8-Y8.
     void oneForOne(RelayAction action);
     // Writes the rules (clearing the reserved bytes beside each entry) and the triggers; each
-    // channel's values are read by the range chosen for it. Nothing is refused.
-    void accept(DeviceParams& params) const;
+    // channel's values are read by the range chosen for it. Nothing is refused (the result is
+    // always nullopt).
+    std::optional<std::string> accept(DeviceParams& params, Language lang) const;
 
     friend bool operator==(const OutputRulesForm&, const OutputRulesForm&) = default;
 };

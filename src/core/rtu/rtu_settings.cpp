@@ -6,8 +6,8 @@ namespace dtu {
 
 namespace f = fields;
 
-RtuSettingsForm RtuSettingsForm::open(const DeviceParams& params) {
-    RtuSettingsForm form;
+void RtuSettingsForm::open(const DeviceParams& params) {
+    RtuSettingsForm& form = *this;
     form.address = std::to_string(params.get(f::rtuAddress));
     form.debounceMs = std::to_string(params.get(f::rtuInputDebounceMs));
     form.linkage = params.get(f::rtuLinkageEnable) != 0;
@@ -16,10 +16,9 @@ RtuSettingsForm RtuSettingsForm::open(const DeviceParams& params) {
     form.powerOffSave = mode < kPowerOffModeCount ? mode : -1;
     const std::uint8_t powerOn = params.get(f::rtuPowerOnRelays);
     for (int i = 0; i < kRtuRelays; ++i) form.powerOnRelays[i] = (powerOn >> i) & 1;
-    return form;
 }
 
-void RtuSettingsForm::accept(DeviceParams& params) const {
+std::optional<std::string> RtuSettingsForm::accept(DeviceParams& params, Language) const {
     params.set(f::rtuAddress, static_cast<std::uint16_t>(formNumber(address)));
     params.set(f::rtuInputDebounceMs, static_cast<std::uint8_t>(formNumber(debounceMs)));
     params.set(f::rtuLinkageEnable, linkage ? 1 : 0);
@@ -30,6 +29,7 @@ void RtuSettingsForm::accept(DeviceParams& params) const {
     params.set(f::rtuPowerOnRelays, powerOn);
     if (powerOffSave >= 0 && powerOffSave < kPowerOffModeCount)
         params.set(f::rtuPowerOffSave, static_cast<std::uint8_t>(powerOffSave));
+    return std::nullopt;
 }
 
 }  // namespace dtu

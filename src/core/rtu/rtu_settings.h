@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "params/device_params.h"
+#include "text/language.h"
 
 namespace dtu {
 
@@ -22,10 +24,11 @@ struct RtuSettingsForm {
     int powerOffSave = -1;
     std::array<bool, kRtuRelays> powerOnRelays{};
 
-    static RtuSettingsForm open(const DeviceParams& params);
-    // Nothing typed here is refused: non-numeric text reads as 0, numbers keep their low bits.
-    // A combo without a selection leaves its field as it is.
-    void accept(DeviceParams& params) const;
+    void open(const DeviceParams& params);
+    // Writes the record. Nothing typed here is refused (the result is always nullopt):
+    // non-numeric text reads as 0, numbers keep their low bits. A combo without a selection
+    // leaves its field as it is.
+    std::optional<std::string> accept(DeviceParams& params, Language lang) const;
 
     friend bool operator==(const RtuSettingsForm&, const RtuSettingsForm&) = default;
 };

@@ -13,19 +13,26 @@ namespace {
 
 namespace f = fields;
 
+template <typename Form>
+Form opened(const DeviceParams& p) {
+    Form form;
+    form.open(p);
+    return form;
+}
+
 // --- RTU settings ---
 
 TEST(RtuSettings, NumbersKeepTheirLowBitsAndBoxesMapToTheirBits) {
     DeviceParams p;
     p.set(f::rtuPowerOffSave, 3);
-    RtuSettingsForm form = RtuSettingsForm::open(p);
+    RtuSettingsForm form = opened<RtuSettingsForm>(p);
     EXPECT_EQ(form.powerOffSave, 3);
     form.address = "70000";
     form.debounceMs = "300";
     form.linkage = true;
     form.powerOnRelays = {true, false, true, false, false, false, false, true};
     form.powerOffSave = 4;
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     EXPECT_EQ(p.get(f::rtuAddress), 4464);
     EXPECT_EQ(p.get(f::rtuInputDebounceMs), 44);
     EXPECT_EQ(p.get(f::rtuLinkageEnable), 1);
@@ -34,19 +41,19 @@ TEST(RtuSettings, NumbersKeepTheirLowBitsAndBoxesMapToTheirBits) {
     EXPECT_EQ(p.get(f::rtuPowerOffSave), 4);
 
     form.address = "abc";
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     EXPECT_EQ(p.get(f::rtuAddress), 0);
     form.address = "0";
     form.debounceMs = "44";
-    EXPECT_EQ(RtuSettingsForm::open(p), form);
+    EXPECT_EQ(opened<RtuSettingsForm>(p), form);
 }
 
 TEST(RtuSettings, AnUnknownPowerOffModeShowsNoSelectionAndStaysAsItIs) {
     DeviceParams p;
     p.set(f::rtuPowerOffSave, 9);
-    const RtuSettingsForm form = RtuSettingsForm::open(p);
+    const RtuSettingsForm form = opened<RtuSettingsForm>(p);
     EXPECT_EQ(form.powerOffSave, -1);
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     EXPECT_EQ(p.get(f::rtuPowerOffSave), 9);
 }
 
@@ -54,9 +61,9 @@ TEST(RtuSettings, AnUnknownPowerOffModeShowsNoSelectionAndStaysAsItIs) {
 
 TEST(OutputRules, OneForOneCloseSetsTheDiagonalAndLeavesTheRestUnchanged) {
     DeviceParams p;
-    OutputRulesForm form = OutputRulesForm::open(p);
+    OutputRulesForm form = opened<OutputRulesForm>(p);
     form.oneForOne(RelayAction::Close);
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     auto entry = [&](std::uint32_t i) {
         const auto b = p.bytes(f::xyRules[i]);
         return std::pair<int, int>{b[0], b[1]};
@@ -74,12 +81,12 @@ TEST(OutputRules, TheBitLayoutReadsBackRelayByRelay) {
     // X2: Y1 open, Y2 close, Y3 toggle, Y4 unchanged; Y5 toggle, Y6..Y8 open.
     const std::array<std::uint8_t, 2> x2{0b11'10'01'00, 0b00'00'00'10};
     p.setBytes(f::xyRules[1], x2);
-    const OutputRulesForm form = OutputRulesForm::open(p);
+    const OutputRulesForm form = opened<OutputRulesForm>(p);
     using A = RelayAction;
     EXPECT_EQ(form.actions[1], (std::array<A, 8>{A::Open, A::Close, A::Toggle, A::Keep, A::Toggle,
                                                  A::Open, A::Open, A::Open}));
     DeviceParams back;
-    form.accept(back);
+    form.accept(back, Language::Chinese);
     EXPECT_EQ(back.bytes(f::xyRules[1])[0], x2[0]);
     EXPECT_EQ(back.bytes(f::xyRules[1])[1], x2[1]);
     EXPECT_EQ(actionItemText(2, A::Close, Language::Chinese), "Y3闭合");
@@ -89,7 +96,7 @@ TEST(OutputRules, TheBitLayoutReadsBackRelayByRelay) {
 
 TEST(OutputRules, CloneCopiesY1OfItsRowOnly) {
     DeviceParams p;
-    OutputRulesForm form = OutputRulesForm::open(p);  // all open
+    OutputRulesForm form = opened<OutputRulesForm>(p);  // all open
     form.actions[2][0] = RelayAction::Toggle;
     form.actions[3][0] = RelayAction::Close;
     form.cloneRow(2);
@@ -104,7 +111,7 @@ TEST(OutputRules, CloneCopiesY1OfItsRowOnly) {
 TEST(OutputRules, OkClearsTheReservedBytesBesideEachEntry) {
     DeviceParams p;
     std::ranges::fill(p.image(), std::uint8_t{0x5A});
-    OutputRulesForm::open(p).accept(p);
+    opened<OutputRulesForm>(p).accept(p, Language::Chinese);
     const auto image = p.image();
     for (std::uint32_t i = 0; i < 10; ++i)
         for (std::uint32_t k = 2; k < 8; ++k)
@@ -115,23 +122,23 @@ TEST(OutputRules, AnalogueValuesAreHundredthsOnAPhysicalRangeAndRawOtherwise) {
     DeviceParams p;
     p.set(f::adc1RuleValue1, 1234);
     p.set(f::adc1RuleMode, 2);
-    OutputRulesForm form = OutputRulesForm::open(p);
+    OutputRulesForm form = opened<OutputRulesForm>(p);
     EXPECT_EQ(form.adc1.value1, "12.34");
     EXPECT_EQ(form.adc2.value1, "0");
 
     form.adc1.range = 1;
     form.adc1.value1 = "4.5";
     form.adc2.value1 = "4.5";  // ADC2 stays on the raw range
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     EXPECT_EQ(p.get(f::adc1RuleValue1), 450);
     EXPECT_EQ(p.get(f::adc2RuleValue1), 4);
-    EXPECT_EQ(OutputRulesForm::open(p).adc1.value1, "4.50");
+    EXPECT_EQ(opened<OutputRulesForm>(p).adc1.value1, "4.50");
 
     // Back to the raw range without touching the text: 12.34 read as an integer.
     p.set(f::adc1RuleValue1, 1234);
-    form = OutputRulesForm::open(p);
+    form = opened<OutputRulesForm>(p);
     form.adc1.range = 0;
-    form.accept(p);
+    form.accept(p, Language::Chinese);
     EXPECT_EQ(p.get(f::adc1RuleValue1), 12);
     EXPECT_EQ(p.get(f::adc1RuleMode), 0);
 }
@@ -152,7 +159,7 @@ TEST(OutputRules, StoredValuesSurviveOkUnchangedWhateverEachChannelsRange) {
         for (std::uint16_t v : sampleValues()) {
             p.set(f::adc1RuleValue2, v);
             p.set(f::adc2RuleValue1, v);
-            OutputRulesForm::open(p).accept(p);
+            opened<OutputRulesForm>(p).accept(p, Language::Chinese);
             ASSERT_EQ(p.get(f::adc1RuleValue2), v) << "range " << range;
             ASSERT_EQ(p.get(f::adc2RuleValue1), v) << "range " << 3 - range;
         }
@@ -192,31 +199,32 @@ TEST(AdcValues, TypedDecimalsTruncateTowardZeroAndKeepTheirLowBits) {
 
 TEST(InputUpload, SmsTextsOfUpTo32BytesAreTakenALongerOneRefusesTheWholeForm) {
     DeviceParams p;
-    InputUploadForm form = InputUploadForm::open(p);
+    InputUploadForm form = opened<InputUploadForm>(p);
     form.format = 5;
     form.smsTexts[0] = std::string(32, 'a');
     form.smsTexts[19] = "十六个汉字十六个汉字十六个汉字十";  // 16 characters, 32 bytes
-    EXPECT_EQ(form.accept(p, Language::Chinese), "");
+    EXPECT_EQ(form.accept(p, Language::Chinese), std::nullopt);
     EXPECT_EQ(p.textView(f::uploadTexts[0]), std::string(32, 'a'));
-    EXPECT_EQ(InputUploadForm::open(p).smsTexts[19], form.smsTexts[19]);
+    EXPECT_EQ(opened<InputUploadForm>(p).smsTexts[19], form.smsTexts[19]);
 
     const DeviceParams before = p;
     form.format = 6;
     form.smsTexts[3] = std::string(33, 'b');
-    EXPECT_EQ(form.accept(p, Language::English), "短信最大32字节");
+    EXPECT_EQ(form.accept(p, Language::English).value_or(""), "短信最大32字节");
     EXPECT_EQ(p, before);  // nothing of the refused form reached the record
 
     form.smsTexts[3].clear();
     form.smsTexts[18] = "十六个汉字十六个汉字十六个汉字十六";  // 17 characters
-    EXPECT_EQ(form.accept(p, Language::Chinese), "短信最大32字节");
+    EXPECT_EQ(form.accept(p, Language::Chinese).value_or(""), "短信最大32字节");
     form.smsTexts[18] = "☃";  // no GBK character
-    EXPECT_NE(form.accept(p, Language::Chinese).find("ADC2 高电平短信"), std::string::npos);
+    EXPECT_NE(form.accept(p, Language::Chinese).value_or("").find("ADC2 高电平短信"),
+              std::string::npos);
     EXPECT_EQ(p, before);
 }
 
 TEST(InputUpload, CloneContentBitsAndFormatLayout) {
     DeviceParams p;
-    InputUploadForm form = InputUploadForm::open(p);
+    InputUploadForm form = opened<InputUploadForm>(p);
     form.inputTriggers[0] = 1;
     form.cloneInputs();
     form.content = {false, true, false, true};
@@ -239,7 +247,7 @@ TEST(InputUpload, EachChannelsValuesFollowItsOwnRange) {
     p.set(f::uploadAdc1Value1, 450);
     p.set(f::uploadAdc2Type, 0);
     p.set(f::uploadAdc2Value1, 450);
-    InputUploadForm form = InputUploadForm::open(p);
+    InputUploadForm form = opened<InputUploadForm>(p);
     EXPECT_EQ(form.adc1.value1, "4.500000");
     EXPECT_EQ(form.adc2.value1, "450");
 
@@ -250,9 +258,9 @@ TEST(InputUpload, EachChannelsValuesFollowItsOwnRange) {
     EXPECT_EQ(p.get(f::uploadAdc1Value1), 450);
     EXPECT_EQ(p.get(f::uploadAdc2Value1), 450);
     EXPECT_EQ(p.get(f::uploadAdc2Type), 1);
-    EXPECT_EQ(InputUploadForm::open(p).adc2.value1, "4.500000");
+    EXPECT_EQ(opened<InputUploadForm>(p).adc2.value1, "4.500000");
 
-    form = InputUploadForm::open(p);
+    form = opened<InputUploadForm>(p);
     form.adc1.range = 0;
     form.adc1.value1 = "4.5";
     form.accept(p, Language::Chinese);
@@ -268,7 +276,7 @@ TEST(InputUpload, StoredValuesSurviveOkUnchangedWhateverEachChannelsRange) {
         for (std::uint16_t v : sampleValues()) {
             p.set(f::uploadAdc1Value2, v);
             p.set(f::uploadAdc2Value1, v);
-            ASSERT_EQ(InputUploadForm::open(p).accept(p, Language::Chinese), "");
+            ASSERT_EQ(opened<InputUploadForm>(p).accept(p, Language::Chinese), std::nullopt);
             ASSERT_EQ(p.get(f::uploadAdc1Value2), v) << "range " << range;
             ASSERT_EQ(p.get(f::uploadAdc2Value1), v) << "range " << 3 - range;
         }
@@ -281,10 +289,10 @@ TEST(InputUpload, CombosWithoutASelectionLeaveTheirFields) {
     p.set(f::uploadAdc2Condition, 5);
     const std::array<std::uint8_t, 8> modes{0, 1, 2, 3, 7, 0, 0, 0};
     p.setBytes(f::uploadInputModes, modes);
-    const InputUploadForm form = InputUploadForm::open(p);
+    const InputUploadForm form = opened<InputUploadForm>(p);
     EXPECT_EQ(form.format, -1);
     EXPECT_EQ(form.inputTriggers[4], -1);
-    EXPECT_EQ(form.accept(p, Language::Chinese), "");
+    EXPECT_EQ(form.accept(p, Language::Chinese), std::nullopt);
     EXPECT_EQ(p.get(f::uploadFormat), 12);
     EXPECT_EQ(p.get(f::uploadAdc2Condition), 5);
     EXPECT_EQ(p.bytes(f::uploadInputModes)[4], 7);
