@@ -67,7 +67,6 @@ int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);  // no settings file of the user's is touched
     QApplication app(argc, argv);
     dtu::Session session;
-    session.setFactoryRecordDir({});
     dtu::MainWindow window(session, dtu::PcSettings{});
     window.installEventFilter(&paint);
     window.show();

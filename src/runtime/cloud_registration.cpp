@@ -56,6 +56,8 @@ void CloudRegistration::Effects::finished(RegistrationResult result) {
 }
 
 void CloudRegistration::onReadyRead() {
+    // Our own abort ends the connection too: then there is nothing left to read.
+    if (!m_socket.isOpen()) return;
     // The exchange keeps only the bytes that count; the rest is read and dropped.
     const QByteArray bytes = m_socket.read(qint64(kRegistrationAnswerMax));
     m_socket.readAll();

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,15 +22,22 @@
 #include <QScrollBar>
 #include <QSerialPortInfo>
 #include <QShortcut>
+#include <QStringDecoder>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "click_label.h"
+#include "cloud_registration.h"
 #include "file_io.h"
 #include "files/param_file.h"
 #include "firmware_dialog.h"
+#include "label_print.h"
 #include "lock_dialog.h"
 #include "message_box.h"
 #include "params/form_values.h"
+#include "pc_settings_file.h"
+#include "print_probe.h"
+#include "production/registration.h"
 #include "session.h"
 #include "status/status_report.h"
 #include "text/gbk.h"
@@ -113,11 +121,35 @@ QString unavailableText(Language lang) {
                                      : QStringLiteral("此功能暂未提供");
 }
 
+// A model name as the list shows it. The model list is a file made on a PC, so UTF-8 when it
+// is valid UTF-8, else GBK like the device's texts; the bytes themselves go on the label.
+QString modelName(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString name = utf8.decode(bytes);
+    if (!utf8.hasError()) return name;
+    return qs(gbkToDisplay(std::string_view(bytes.constData(), std::size_t(bytes.size()))));
+}
+
+bool macReported(const DeviceParams& params) {
+    const auto mac = params.bytes(fields::macAddress);
+    return std::any_of(mac.begin(), mac.end(), [](std::uint8_t b) { return b != 0; });
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_session(session), m_kept(settings) {
     setObjectName(QStringLiteral("mainWindow"));
+    m_session.setFactoryRecordDir(productionDir(settings));
+    m_printProbe = new PrintServiceProbe(this);
+    connect(m_printProbe, &PrintServiceProbe::finished, this, [this](bool present) {
+        if (present) showProductionControls();
+    });
+    m_registration = new CloudRegistration(this);
+    connect(m_registration, &CloudRegistration::finished, this, [this](RegistrationResult r) {
+        m_session.appendLine(qs(registrationText(r)));
+        applyProductionEnabling();
+    });
     buildMenus();
 
     auto* left = new QVBoxLayout;
@@ -125,6 +157,7 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     left->addWidget(buildParameters());
     left->addWidget(buildAdvanced());
     left->addWidget(buildCommands());
+    left->addWidget(buildProduction());
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(buildStatus());
@@ -201,6 +234,11 @@ void MainWindow::buildMenus() {
     connect(m_exportAction, &QAction::triggered, this, &MainWindow::exportWithDialog);
     connect(m_toolsMenu->addAction(QStringLiteral("深度恢复出厂")), &QAction::triggered, this,
             [this] { m_session.flow().deepReset(); });
+    m_toolsMenu->addSeparator();
+    m_toolsMenu->setToolTipsVisible(true);  // the whole path of the production folder
+    m_productionDirAction = m_toolsMenu->addAction(QString());
+    m_productionDirAction->setObjectName(QStringLiteral("productionDirAction"));
+    connect(m_productionDirAction, &QAction::triggered, this, &MainWindow::chooseProductionDir);
 
     connect(menuBar()->addAction(QStringLiteral("中文")), &QAction::triggered, this,
             [this] { setLanguage(Language::Chinese); });
@@ -503,6 +541,35 @@ QWidget* MainWindow::buildCommands() {
     return box;
 }
 
+QWidget* MainWindow::buildProduction() {
+    m_production = new QWidget;
+    m_production->setObjectName(QStringLiteral("production"));
+    auto* row = new QHBoxLayout(m_production);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_modelCombo = newCombo("modelCombo");
+    m_modelCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_modelCombo->setMinimumContentsLength(12);
+    // Texts of the production line, the same in both languages.
+    m_printButton = newButton("printButton");
+    m_printButton->setText(QStringLiteral("打印"));
+    m_printNoLogoButton = newButton("printNoLogoButton");
+    m_printNoLogoButton->setText(QStringLiteral("打印无LOGO"));
+    m_cloudButton = newButton("cloudButton");
+    m_cloudButton->setText(QStringLiteral("添加到云"));
+    row->addWidget(m_modelCombo);
+    row->addWidget(m_printButton);
+    row->addWidget(m_printNoLogoButton);
+    row->addStretch(1);
+    row->addWidget(m_cloudButton);
+    connect(m_modelCombo, &QComboBox::currentIndexChanged, this,
+            &MainWindow::applyProductionEnabling);
+    connect(m_printButton, &QPushButton::clicked, this, [this] { printDeviceLabel(true); });
+    connect(m_printNoLogoButton, &QPushButton::clicked, this, [this] { printDeviceLabel(false); });
+    connect(m_cloudButton, &QPushButton::clicked, this, &MainWindow::registerDevice);
+    m_production->hide();
+    return m_production;
+}
+
 QWidget* MainWindow::buildStatus() {
     auto* group = new QGroupBox;
     auto* grid = new QGridLayout(group);
@@ -647,6 +714,7 @@ void MainWindow::retranslate() {
     m_toolsMenu->setTitle(text(kTextTools));
     m_importAction->setText(text(kTextImportConfig));
     m_exportAction->setText(text(kTextExportConfig));
+    showProductionDir();
 
     for (std::size_t i = 0; i < m_portLabels.size(); ++i)
         m_portLabels[i]->setText(text(kTextSerial + static_cast<int>(i)));
@@ -851,6 +919,7 @@ void MainWindow::applyEnabling() {
     if (e.smsMode) m_smsMode->setEnabled(*e.smsMode);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
+    applyProductionEnabling();
 }
 
 // --- port and terminal ---
@@ -980,6 +1049,7 @@ bool MainWindow::importFrom(const QString& path) {
     if (isLockedConfig(params)) {
         // A locked configuration is written, never shown.
         params.clear();
+        applyProductionEnabling();
         m_saveButton->setEnabled(false);
         m_oneClickButton->show();
         m_oneClickPath->show();
@@ -1004,6 +1074,7 @@ void MainWindow::oneClickConfigure() {
     m_session.flow().setParamsRead();
     m_session.flow().save();  // the file as it stands, nothing collected from the window
     params.clear();
+    applyProductionEnabling();
 }
 
 void MainWindow::exportWithDialog() {
@@ -1045,8 +1116,123 @@ void MainWindow::showAbout() {
                           .arg(QApplication::applicationVersion()));
 }
 
+// --- production ---
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The probe waits up to half a second for its answer: it starts once the window is up,
+    // and its answer shows the controls whenever it comes.
+    if (m_probeStarted) return;
+    m_probeStarted = true;
+    QTimer::singleShot(0, this, &MainWindow::startPrintProbe);
+}
+
+void MainWindow::startPrintProbe() {
+    // A service address the settings get wrong is a service that does not answer.
+    const QHostAddress host(QString::fromStdString(m_kept.printHost));
+    if (host.isNull() || m_kept.printPort < 1 || m_kept.printPort > 65535) return;
+    m_printProbe->start(host, static_cast<quint16>(m_kept.printPort));
+}
+
+void MainWindow::showProductionControls() {
+    m_productionMode = true;
+    fillModelList();
+    m_production->show();
+}
+
+void MainWindow::fillModelList() {
+    // The remembered choice at start-up, the current one when the folder changes.
+    const int selected =
+        m_modelCombo->count() > 0 ? m_modelCombo->currentIndex() : m_kept.printerModel;
+    {
+        const QSignalBlocker block(m_modelCombo);
+        m_modelCombo->clear();
+        for (const std::string& name : loadModelList(m_session.factoryRecordDir())) {
+            const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
+            m_modelCombo->addItem(modelName(bytes), bytes);
+        }
+        setCombo(m_modelCombo, selected);
+    }
+    applyProductionEnabling();
+}
+
+void MainWindow::applyProductionEnabling() {
+    // A label or a registration needs the device's MAC: before a read there is none, and one
+    // of zeros would name no device.
+    const bool device = macReported(m_session.params());
+    const QString hint = device                        ? QString()
+                         : m_lang == Language::English ? QStringLiteral("Read the device first")
+                                                       : QStringLiteral("请先获取参数");
+    const bool model = m_modelCombo->currentIndex() >= 0;
+    for (QPushButton* b : {m_printButton, m_printNoLogoButton}) {
+        b->setEnabled(device && model);
+        b->setToolTip(hint);
+    }
+    m_cloudButton->setEnabled(device && !m_registration->busy());
+    m_cloudButton->setToolTip(hint);
+}
+
+void MainWindow::printDeviceLabel(bool withLogo) {
+    const QByteArray model = m_modelCombo->currentData().toByteArray();
+    const LabelPrintResult r = dtu::printLabel(
+        m_session.factoryRecordDir(),
+        labelRequest(m_session.params(),
+                     std::string_view(model.constData(), std::size_t(model.size())), withLogo),
+        QHostAddress(QString::fromStdString(m_kept.printHost)),
+        static_cast<quint16>(m_kept.printPort), QDateTime::currentDateTime(), m_lang);
+    // A printed label shows nothing; anything that went wrong says what.
+    QStringList problems;
+    if (!r.refusalText.isEmpty()) problems << r.refusalText;
+    problems << r.fileErrors;
+    if (!r.sendError.isEmpty()) problems << r.sendError;
+    if (!problems.isEmpty()) showMessage(this, problems.join(QLatin1Char('\n')));
+}
+
+void MainWindow::registerDevice() {
+    const auto mac = m_session.params().bytes(fields::macAddress);
+    const int port = m_kept.cloudPort;
+    if (port < 1 || port > 65535) {
+        m_session.appendLine(qs(registrationText(RegistrationResult::Failed)));
+        return;
+    }
+    if (!m_registration->start(QString::fromStdString(m_kept.cloudHost), static_cast<quint16>(port),
+                               mac.first<6>()))
+        return;
+    applyProductionEnabling();
+}
+
+void MainWindow::setProductionDir(const QString& dir) {
+    m_kept.productionDir = dir.toStdString();
+    m_session.setFactoryRecordDir(productionDir(m_kept));
+    showProductionDir();
+    if (m_productionMode) fillModelList();
+}
+
+void MainWindow::showProductionDir() {
+    const QString path = QDir::toNativeSeparators(m_session.factoryRecordDir());
+    const QString shown =
+        fontMetrics().elidedText(path, Qt::ElideMiddle, fontMetrics().averageCharWidth() * 48);
+    const QString label = m_lang == Language::English ? QStringLiteral("Production folder")
+                                                      : QStringLiteral("生产目录");
+    QString menuText = label + QStringLiteral(" (") + shown + QStringLiteral(")...");
+    m_productionDirAction->setText(menuText.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    m_productionDirAction->setToolTip(path);
+    m_productionDirAction->setStatusTip(path);
+}
+
+void MainWindow::chooseProductionDir() {
+    const QString dir = QFileDialog::getExistingDirectory(this,
+                                                          m_lang == Language::English
+                                                              ? QStringLiteral("Production folder")
+                                                              : QStringLiteral("生产目录"),
+                                                          m_session.factoryRecordDir());
+    if (!dir.isEmpty()) setProductionDir(dir);
+}
+
 PcSettings MainWindow::pcSettings() const {
     PcSettings s = m_kept;
+    // Without the print service the list was never shown: the remembered model stays.
+    if (m_productionMode) s.printerModel = m_modelCombo->currentIndex();
     s.portIndex = m_portCombo->currentIndex();
     s.baudIndex = m_baudCombo->currentIndex();
     s.parityIndex = m_parityCombo->currentIndex();

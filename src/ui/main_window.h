@@ -20,6 +20,8 @@ class QPushButton;
 namespace dtu {
 
 class ClickLabel;
+class CloudRegistration;
+class PrintServiceProbe;
 class Session;
 
 // The main window: a view over the shared session. It shows the record in its controls,
@@ -46,6 +48,8 @@ public:
     bool exportTo(const QString& path);
     bool importFrom(const QString& path);
     void oneClickConfigure();
+    // The production folder, as the tools menu item sets it after its folder chooser.
+    void setProductionDir(const QString& dir);
 
     // The parameter controls as values, and back.
     MainForm form() const;
@@ -57,6 +61,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
@@ -64,6 +69,7 @@ private:
     QWidget* buildParameters();
     QWidget* buildAdvanced();
     QWidget* buildCommands();
+    QWidget* buildProduction();
     QWidget* buildStatus();
     QWidget* buildTerminal();
     void connectSession();
@@ -86,6 +92,14 @@ private:
     void openFirmwareDialog();
     void openTlsDialog();
     void showAbout();
+    void chooseProductionDir();
+    void showProductionDir();
+    void startPrintProbe();
+    void showProductionControls();
+    void fillModelList();
+    void applyProductionEnabling();
+    void printDeviceLabel(bool withLogo);
+    void registerDevice();
     QString text(int id) const;
 
     Session& m_session;
@@ -95,6 +109,10 @@ private:
     bool m_statusShown = false;
     bool m_writingForm = false;  // the status area stays empty until a read or an import
     QString m_firmwarePath;      // kept while the program runs
+    bool m_probeStarted = false;
+    bool m_productionMode = false;  // the print service answered at start-up
+    PrintServiceProbe* m_printProbe = nullptr;
+    CloudRegistration* m_registration = nullptr;
 
     // Menus
     QMenu* m_deviceMenu = nullptr;
@@ -102,6 +120,7 @@ private:
     QAction* m_firmwareAction = nullptr;
     QAction* m_importAction = nullptr;
     QAction* m_exportAction = nullptr;
+    QAction* m_productionDirAction = nullptr;
 
     // Port row
     std::array<QLabel*, 5> m_portLabels{};
@@ -200,6 +219,13 @@ private:
     QCheckBox* m_piecesBox = nullptr;
     QPushButton* m_oneClickButton = nullptr;
     QLineEdit* m_oneClickPath = nullptr;
+
+    // Production: shown only when the print service answers at start-up
+    QWidget* m_production = nullptr;
+    QComboBox* m_modelCombo = nullptr;  // shows the names, keeps the model list's bytes
+    QPushButton* m_printButton = nullptr;
+    QPushButton* m_printNoLogoButton = nullptr;
+    QPushButton* m_cloudButton = nullptr;
 
     // Status
     std::array<QLabel*, 5> m_statusLabels{};  // model, operator, network, signal, version

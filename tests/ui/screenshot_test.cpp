@@ -23,7 +23,6 @@ TEST(Screenshot, WindowAtStartAndAfterAReadInBothLanguages) {
     auto device = sim::PtyServer::start(sim::SimOptions{}, error);
     ASSERT_TRUE(device) << error;
     Session session;
-    session.setFactoryRecordDir({});
     MainWindow window(session, PcSettings{});
     window.resize(1280, 760);
     window.show();

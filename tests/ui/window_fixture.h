@@ -28,7 +28,6 @@ inline bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        session.setFactoryRecordDir({});
         window = std::make_unique<MainWindow>(session, settings);
         window->show();
     }
