@@ -11,6 +11,7 @@
 #include "common.h"
 #include "files/param_json.h"
 #include "io_commands.h"
+#include "mqtt_status_command.h"
 #include "params/field_table.h"
 #include "params/field_value.h"
 #include "production_commands.h"
@@ -57,6 +58,7 @@ const CommandInfo kCommands[] = {
     {"status", {}, {}, 0, 0, "status"},
     {"diag", {}, {}, 0, 0, "diag"},
     {"text", {}, {}, 0, 0, "text"},
+    {"mqtt-status", {}, {}, 0, 0, "mqtt-status"},
     {"flash", {}, {"--factory-reset"}, 1, 1, "flash FILE.bin [--factory-reset]"},
     {"certs",
      {"--ca", "--cert", "--key"},
@@ -484,6 +486,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (name == "text")
         return run.statusRequest([&] { return flow.requestDeviceText(); },
                                  [](const DecodeResult& r) { return r.deviceText.has_value(); });
+    if (name == "mqtt-status") return runMqttStatus(s);
     return kExitUsage;
 }
 

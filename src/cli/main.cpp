@@ -5,6 +5,7 @@
 #include "args.h"
 #include "device_commands.h"
 #include "offline_commands.h"
+#include "poll_commands.h"
 
 namespace {
 
@@ -16,6 +17,10 @@ const char* kUsage =
     "  convert IN OUT                           convert between .cfg and .json by extension\n"
     "  diff A B                                 list the fields that differ (exit 1 if any)\n"
     "  decode [-i BASE] [-o OUT] [--json] HEX|-  decode a read answer given as hex text\n"
+    "  poll export FILE OUT.csv                 the Modbus poll table as CSV\n"
+    "  poll import FILE IN.csv [-o OUT]         replace the poll table from a CSV file\n"
+    "       [--names gbk|utf8]                  how poll names are stored (default: as the\n"
+    "                                           window's JSON名 UTF-8 box)\n"
     "\n"
     "Frames (printed as hex):\n"
     "  frame read-request [--password PW]       the full read request\n"
@@ -29,6 +34,7 @@ const char* kUsage =
     "  reboot | reset | deep-reset              restart, factory reset, deep factory reset\n"
     "  status                                   read and show the device's status\n"
     "  diag | text                              ask for the diagnostics or the device text\n"
+    "  mqtt-status                              ask for the device's MQTT connection state\n"
     "  flash FILE.bin [--factory-reset]         upgrade the firmware (the line runs at 230400)\n"
     "  certs [--ca F] [--cert F] [--key F] [--checksums]\n"
     "                                           save TLS certificates, read their checksums\n"
@@ -85,6 +91,7 @@ int main(int argc, char** argv) {
     if (command == "show") return runShow(rest);
     if (command == "convert") return runConvert(rest);
     if (command == "diff") return runDiff(rest);
+    if (command == "poll") return runPoll(rest);
     std::cerr << "dtuconf: unknown command '" << command << "'\n" << kUsage;
     return kExitUsage;
 }

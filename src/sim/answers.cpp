@@ -161,6 +161,11 @@ std::vector<std::uint8_t> readItem(std::uint8_t tag, const DeviceParams& p, cons
                 .bytes(reportedText(p, f::firmwareVersion))
                 .done();
         case TAG_MQTT_STATUS: {
+            if (run.mqttState)
+                return ItemBuilder(tag)
+                    .bytes(*run.mqttState)
+                    .bytes(p.bytes(f::mqttStatusExtra))
+                    .done();
             const bool on = p.get(f::mqttEnable) != 0 && p.get(f::networkLinked) == 1;
             const bool subscribed = !p.text(f::mqttSubscribeTopic).empty();
             return ItemBuilder(tag)

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct RunState {
     std::array<std::uint8_t, 8> relays{};
     std::array<std::uint32_t, 6> analog{};
     std::array<std::uint32_t, 8> counters{};
+    // The MQTT state (item 180 bytes 0..4: TCP, MQTT, topic, server, SSL) when set; otherwise
+    // it follows the MQTT settings and the network.
+    std::optional<std::array<std::uint8_t, 5>> mqttState;
 };
 
 // Item 81 of a relay frame: per relay Y1..Y8, 0 opens it, 1 closes it, any other value leaves it

@@ -61,6 +61,8 @@ public:
     bool locked() const;
     // The free text the device reports (item 181), GBK.
     void setDeviceText(std::string text) { m_run.deviceText = std::move(text); }
+    // The MQTT state it reports from now on (item 180 bytes 0..4).
+    void setMqttState(const std::array<std::uint8_t, 5>& state) { m_run.mqttState = state; }
 
     const DeviceParams& image() const { return m_image; }
     // The line rate the device listens and answers at: its own, or the firmware transfer's.

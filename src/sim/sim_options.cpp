@@ -14,6 +14,25 @@ std::optional<int> parsePositive(const std::string& text, int max) {
     return value;
 }
 
+// "a,b,c,d,e": the five state bytes of item 180.
+std::optional<std::array<std::uint8_t, 5>> parseMqttState(const std::string& text) {
+    std::array<std::uint8_t, 5> state{};
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < state.size(); ++i) {
+        const std::size_t end = i + 1 < state.size() ? text.find(',', pos) : text.size();
+        if (end == std::string::npos) return std::nullopt;
+        int value = 0;
+        const char* first = text.data() + pos;
+        const char* last = text.data() + end;
+        const auto [ptr, ec] = std::from_chars(first, last, value);
+        if (ec != std::errc{} || ptr != last || first == last || value < 0 || value > 255)
+            return std::nullopt;
+        state[i] = static_cast<std::uint8_t>(value);
+        pos = end + 1;
+    }
+    return state;
+}
+
 }  // namespace
 
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
@@ -97,6 +116,15 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.faults.push_back({FaultKind::Delay, *n, *ms});
+        } else if (arg == "--mqtt-state") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            const auto state = parseMqttState(*v);
+            if (!state) {
+                error = "--mqtt-state expects T,M,S,V,L: five numbers 0..255, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.mqttState = state;
         } else if (arg == "--link") {
             const std::string* v = value();
             if (!v) return std::nullopt;
@@ -129,6 +157,10 @@ std::string simUsage() {
            "  --delay N:MS    send the Nth answer MS milliseconds late\n"
            "  --hangup N      send half of the Nth answer, then close the line and exit\n"
            "  --link PATH     also make PATH a symbolic link to the terminal (removed at exit)\n"
+           "  --mqtt-state T,M,S,V,L\n"
+           "                  the MQTT state it reports: TCP, MQTT, topic, server, SSL (1\n"
+           "                  success, 0 failure, topic 2 no subscribe topic); by default it\n"
+           "                  follows the MQTT settings\n"
            "  --help          this text\n"
            "\n"
            "Fault options may be repeated.\n";

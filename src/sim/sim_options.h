@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ struct SimOptions {
     std::vector<Fault> faults;
     std::string linkPath;                   // a symbolic link to the slave side, made at start
     std::optional<std::string> deviceText;  // item 181 instead of the model's own, GBK
+    std::optional<std::array<std::uint8_t, 5>> mqttState;  // item 180: TCP, MQTT, topic,
+                                                           // server, SSL
 };
 
 // Parses the simulator's options (without the program name). On failure returns nothing and

@@ -26,16 +26,20 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "apn_dialog.h"
 #include "click_label.h"
 #include "cloud_registration.h"
 #include "file_io.h"
 #include "files/param_file.h"
 #include "firmware_dialog.h"
+#include "http_dialog.h"
 #include "label_print.h"
 #include "lock_dialog.h"
 #include "message_box.h"
+#include "mqtt_dialog.h"
 #include "params/form_values.h"
 #include "pc_settings_file.h"
+#include "poll_dialog.h"
 #include "print_probe.h"
 #include "production/registration.h"
 #include "session.h"
@@ -349,6 +353,8 @@ QWidget* MainWindow::buildParameters() {
     grid->addLayout(links, 3, 0, 1, 7);
     connect(m_httpBox, &QCheckBox::toggled, this, &MainWindow::applyEnabling);
     connect(m_mqttBox, &QCheckBox::toggled, this, &MainWindow::applyEnabling);
+    connect(m_httpLink, &ClickLabel::clicked, this, &MainWindow::openHttpDialog);
+    connect(m_mqttLink, &ClickLabel::clicked, this, &MainWindow::openMqttDialog);
 
     // Heartbeat and registration packets: box, interval or mode, data with its HEX box.
     auto packetRow = [&](int r, QCheckBox* box, QLabel* firstLabel, QWidget* first, QWidget* unit,
@@ -455,6 +461,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_modbusTcpBox = newBox("modbusTcpToRtu", QStringLiteral("ModbusTcp To rtu"));
     m_apnBox = newBox("apnEnable", QStringLiteral("APN"));
     m_apnLink = newLink("apnLink");
+    connect(m_apnLink, &ClickLabel::clicked, this, &MainWindow::openApnDialog);
     m_remoteConfigBox = newBox("remoteConfigEnable");
     m_remoteConfigLink = newLink("remoteConfigLink");
     m_remoteConfigUuid = newValue("remoteConfigUuid");
@@ -463,6 +470,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_edgeLabel = new QLabel;
     m_edgeMode = newCombo("edgeMode");
     m_edgeLink = newLink("edgeLink");
+    connect(m_edgeLink, &ClickLabel::clicked, this, &MainWindow::openPollDialog);
     m_tlsMode = newCombo("tlsMode");
     fillCombo(m_tlsMode, kTlsModeEntries);
     m_certLink = newLink("certLink", QStringLiteral("证书"));
@@ -497,9 +505,8 @@ QWidget* MainWindow::buildAdvanced() {
     connect(m_edgeMode, &QComboBox::currentIndexChanged, this, &MainWindow::applyEnabling);
 
     // The settings dialogs behind these links come later; until then they stay disabled.
-    for (ClickLabel* link :
-         {m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-          m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink})
+    for (ClickLabel* link : {m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink,
+                             m_remoteConfigLink})
         link->setEnabled(false);
     return m_advancedGroup;
 }
@@ -768,9 +775,8 @@ void MainWindow::retranslate() {
 
     const QString unavailable = unavailableText(m_lang);
     for (QWidget* w : std::initializer_list<QWidget*>{
-             m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink, m_relayLink,
-             m_dataCacheLink, m_apnLink, m_remoteConfigLink, m_edgeLink, m_gpsUploadLink,
-             m_rtuButton})
+             m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink, m_remoteConfigLink,
+             m_gpsUploadLink, m_rtuButton})
         w->setToolTip(unavailable);
 }
 
@@ -917,8 +923,11 @@ void MainWindow::applyEnabling() {
                                              m_registerBox, m_httpBox, m_mqttBox})
             w->setEnabled(*e.linkBoxes);
     if (e.smsMode) m_smsMode->setEnabled(*e.smsMode);
+    if (e.httpLink) m_httpLink->setEnabled(*e.httpLink);
+    if (e.mqttLink) m_mqttLink->setEnabled(*e.mqttLink);
     m_relayBox->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
+    m_edgeLink->setEnabled(e.edgeLink);
     applyProductionEnabling();
 }
 
@@ -1107,6 +1116,32 @@ void MainWindow::openFirmwareDialog() {
 
 void MainWindow::openTlsDialog() {
     auto* dialog = new TlsDialog(m_session, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+// The feature dialogs change the record only; the main window shows none of their fields.
+void MainWindow::openMqttDialog() {
+    auto* dialog = new MqttDialog(m_session, m_kept.mqttCloudServer, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void MainWindow::openHttpDialog() {
+    auto* dialog = new HttpDialog(m_session, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void MainWindow::openApnDialog() {
+    auto* dialog = new ApnDialog(m_session, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+// The form changes the record only; the main window shows none of its fields.
+void MainWindow::openPollDialog() {
+    auto* dialog = new PollDialog(m_session, m_kept.utf8Names, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -91,6 +91,10 @@ private:
     void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
+    void openMqttDialog();
+    void openHttpDialog();
+    void openApnDialog();
+    void openPollDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();

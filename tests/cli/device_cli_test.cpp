@@ -117,6 +117,21 @@ TEST_F(Device, RebootStatusDiagnosticsAndDeviceText) {
     EXPECT_FALSE(text.out.empty());
 }
 
+TEST_F(Device, MqttStatusPrintsTheDialogsLinesOrTheTimeOut) {
+    // TCP up, MQTT connected, no subscribe topic, server down, an SSL state no text stands for.
+    start({"--mqtt-state", "1,1,2,0,7", "--drop", "1"});
+    const RunResult lost = run({"mqtt-status"});
+    EXPECT_EQ(lost.code, 1);
+    EXPECT_EQ(lost.out, "获取超时\n");
+
+    const RunResult r = run({"mqtt-status"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "TCP 成功\nMQTT 成功\n无订阅主题\n服务器 失败\n");
+    const RunResult en = run({"--lang", "en", "mqtt-status"});
+    EXPECT_EQ(en.code, 0);
+    EXPECT_EQ(en.out, "TCP Successfully\nMQTT Successfully\n无订阅主题\nServer Failed\n");
+}
+
 TEST_F(Device, ProbeFindsEveryRateOfItsTable) {
     for (const int baud : kProbeBaudTable) {
         SCOPED_TRACE(baud);

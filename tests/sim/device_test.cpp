@@ -73,6 +73,17 @@ TEST(SimDevice, AnswersManagementCommandsWithTheirGoldenFrames) {
     EXPECT_EQ(Bytes(probe[0].end() - 2, probe[0].end()), hex("45 2E"));
 }
 
+TEST(SimDevice, ReportsTheMqttStateItKeepsInEightBytes) {
+    const Bytes request = hex("88 3A 03 00 01 B4 45 2E");
+    Device d;
+    // Without a state of its own it follows its settings: MQTT is off at the factory.
+    EXPECT_EQ(d.receive(request, 0ms),
+              std::vector<Bytes>{hex("88 3A 83 00 0B B4 00 08 00 00 00 00 00 00 00 00 45 2E")});
+    d.setMqttState({1, 0, 2, 1, 7});
+    EXPECT_EQ(d.receive(request, 0ms),
+              std::vector<Bytes>{hex("88 3A 83 00 0B B4 00 08 01 00 02 01 07 00 00 00 45 2E")});
+}
+
 TEST(SimDevice, FactoryReadAnswerStartsWithTheDocumentedSerialItem) {
     Device d;
     const auto answers = d.receive(fullReadRequest(), 0ms);

@@ -197,10 +197,11 @@ TEST(SimPty, PacedLineDeliversWholeAnswersAndAKeptLink) {
 
 TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
     std::string error;
-    const auto o = parseSimOptions(
-        {"--baud", "14400", "--kind", "rtu", "--line-rate", "--lock", "abcd1234", "--drop", "2",
-         "--corrupt", "3", "--delay", "4:250", "--hangup", "5", "--link", "/tmp/x"},
-        error);
+    const auto o =
+        parseSimOptions({"--baud", "14400", "--kind", "rtu", "--line-rate", "--lock", "abcd1234",
+                         "--drop", "2", "--corrupt", "3", "--delay", "4:250", "--hangup", "5",
+                         "--link", "/tmp/x", "--mqtt-state", "1,0,2,255,7"},
+                        error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->baud, 14400);
     EXPECT_EQ(o->kind, DeviceKind::Rtu);
@@ -212,6 +213,7 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(o->faults[2].delayMs, 250);
     EXPECT_EQ(o->faults[3].kind, FaultKind::HangUp);
     EXPECT_EQ(o->linkPath, "/tmp/x");
+    EXPECT_EQ(o->mqttState, (std::array<std::uint8_t, 5>{1, 0, 2, 255, 7}));
 
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--baud", "0"},
                                                                  {"--baud", "96OO"},
@@ -221,6 +223,10 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
                                                                  {"--delay", "3"},
                                                                  {"--delay", "3:x"},
                                                                  {"--hangup"},
+                                                                 {"--mqtt-state", "1,1,1,1"},
+                                                                 {"--mqtt-state", "1,1,1,1,1,1"},
+                                                                 {"--mqtt-state", "1,1,,1,1"},
+                                                                 {"--mqtt-state", "1,1,1,1,256"},
                                                                  {"--verbose"}}) {
         error.clear();
         EXPECT_FALSE(parseSimOptions(bad, error)) << bad[0];

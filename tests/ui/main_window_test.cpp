@@ -110,10 +110,15 @@ TEST_F(WindowOnDevice, EnablingFollowsWorkModeBoxesAndDeviceKind) {
     EXPECT_FALSE(find<QComboBox>("smsMode")->isEnabled());
     serverA->setChecked(false);
     EXPECT_FALSE(find<QLineEdit>("serverAHost")->isEnabled());
+    // The MQTT and HTTP links follow their boxes.
+    find<QCheckBox>("mqttEnable")->setChecked(true);
+    find<QCheckBox>("httpEnable")->setChecked(false);
+    EXPECT_TRUE(find<ClickLabel>("mqttLink")->isEnabled());
+    EXPECT_FALSE(find<ClickLabel>("httpLink")->isEnabled());
 
     workMode->setCurrentIndex(1);  // SMS transparent
     for (const char* name : {"serverAEnable", "serverBEnable", "heartbeatEnable", "registerEnable",
-                             "httpEnable", "mqttEnable"})
+                             "httpEnable", "mqttEnable", "mqttLink", "httpLink"})
         EXPECT_FALSE(find<QWidget>(name)->isEnabled()) << name;
     EXPECT_TRUE(find<QComboBox>("smsMode")->isEnabled());
     EXPECT_TRUE(find<QLineEdit>("phoneNumbers")->isEnabled());
@@ -123,9 +128,11 @@ TEST_F(WindowOnDevice, EnablingFollowsWorkModeBoxesAndDeviceKind) {
     // The simulated DTU reports kind 1: relay box on, RTU settings off.
     EXPECT_TRUE(find<QCheckBox>("relayEnable")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("rtuButton")->isEnabled());
+    EXPECT_TRUE(find<ClickLabel>("mqttLink")->isEnabled());
+    EXPECT_TRUE(find<ClickLabel>("apnLink")->isEnabled());  // no rule switches it
     // Links to settings that are not built yet stay off and say why.
-    EXPECT_FALSE(find<ClickLabel>("mqttLink")->isEnabled());
-    EXPECT_FALSE(find<ClickLabel>("mqttLink")->toolTip().isEmpty());
+    EXPECT_FALSE(find<ClickLabel>("serialFilterLink")->isEnabled());
+    EXPECT_FALSE(find<ClickLabel>("serialFilterLink")->toolTip().isEmpty());
 }
 
 TEST_F(WindowOnDevice, LanguageSwitchRelabelsClearsAndKeepsTheChoices) {

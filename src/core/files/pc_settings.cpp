@@ -32,6 +32,7 @@ constexpr Key kKeys[] = {
     {"printport", &PcSettings::printPort},
     {"cloudhost", &PcSettings::cloudHost},
     {"cloudport", &PcSettings::cloudPort},
+    {"mqttcloudserver", &PcSettings::mqttCloudServer},
 };
 
 }  // namespace

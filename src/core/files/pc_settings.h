@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "files/ini.h"
+#include "params/mqtt_form.h"
 #include "production/label.h"
 #include "production/registration.h"
 
@@ -35,6 +36,8 @@ struct PcSettings {
     int printPort = kPrintServicePort;
     std::string cloudHost = std::string(kDefaultCloudHost);
     int cloudPort = kCloudPort;
+    // The maker's MQTT cloud server that the MQTT dialog's help names.
+    std::string mqttCloudServer = std::string(kDefaultMakerCloudServer);
 
     friend bool operator==(const PcSettings&, const PcSettings&) = default;
 };

@@ -34,4 +34,17 @@ std::string notGbkMessage(FormLabel label, Language lang) {
     return std::string(label.chinese) + "含有设备无法保存的字符（只能使用GBK字符）";
 }
 
+FormText formText(std::string_view typed, std::size_t maxBytes, FormLabel label, Language lang,
+                  std::string_view tooLong) {
+    FormText result;
+    auto gbk = utf8ToGbk(typed);
+    if (!gbk)
+        result.refusal = notGbkMessage(label, lang);
+    else if (gbk->size() > maxBytes)
+        result.refusal = tooLong.empty() ? tooLongMessage(label, maxBytes, lang) : tooLong;
+    else
+        result.gbk = std::move(*gbk);
+    return result;
+}
+
 }  // namespace dtu

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "params/device_params.h"
 #include "text/language.h"
@@ -26,6 +27,16 @@ struct FormLabel {
 };
 std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang);
 std::string notGbkMessage(FormLabel label, Language lang);
+
+// What the user typed into a text edit, as the GBK bytes its field will hold, or why it cannot
+// be held: a character GBK lacks (notGbkMessage), or more than maxBytes (the dialog's own
+// message `tooLong` where it has one, otherwise tooLongMessage).
+struct FormText {
+    std::vector<std::uint8_t> gbk;
+    std::string refusal;  // empty when the text is accepted
+};
+FormText formText(std::string_view typed, std::size_t maxBytes, FormLabel label, Language lang,
+                  std::string_view tooLong = {});
 
 // Shown when hexadecimal entry holds a character that is not a hex digit.
 inline constexpr std::string_view kHexEntryMessage = "Please type hex number";

@@ -97,16 +97,12 @@ public:
 private:
     std::optional<std::vector<std::uint8_t>> gbkOrRefuse(const std::string& typed,
                                                          std::size_t maxBytes, FormLabel label) {
-        auto gbk = utf8ToGbk(typed);
-        if (!gbk) {
-            refuse(notGbkMessage(label, m_lang));
+        FormText t = formText(typed, maxBytes, label, m_lang);
+        if (!t.refusal.empty()) {
+            refuse(std::move(t.refusal));
             return std::nullopt;
         }
-        if (gbk->size() > maxBytes) {
-            refuse(tooLongMessage(label, maxBytes, m_lang));
-            return std::nullopt;
-        }
-        return gbk;
+        return std::move(t.gbk);
     }
 
     DeviceParams& m_p;

@@ -55,7 +55,8 @@ TEST(PcSettings, SaveWritesEveryKeyInOrderAndDropsTheRest) {
               "serial=2\nbitrate=-1\ncheck=0\nlen=3\nstop=0\nlang=1\n"
               "hexserialtimedata=0\nhexserialfilterdata=0\nhexhbdata=1\n"
               "hexregdata=0\nmodel=0\nutf8=0\nfactory=1\nproductiondir=\n"
-              "printhost=127.0.0.1\nprintport=12345\ncloudhost=127.0.0.1\ncloudport=8081\n");
+              "printhost=127.0.0.1\nprintport=12345\ncloudhost=127.0.0.1\ncloudport=8081\n"
+              "mqttcloudserver=mqtt.example.com\n");
     PcSettings reread = s;
     reread.dataBitsIndex = 0;
     EXPECT_EQ(loadPcSettings(IniDocument::parse(saved.toText())), reread);
@@ -65,12 +66,13 @@ TEST(PcSettings, ProductionPlacesAreTextsAndPorts) {
     PcSettings s = loadPcSettings(IniDocument::parse(
         "[" + kSection +
         "]\nproductiondir=/srv/line 3/factory\nprinthost=\ncloudhost=cloud.example.net\n"
-        "cloudport=9081\n"));
+        "cloudport=9081\nmqttcloudserver=mqtt.line3.example.net\n"));
     EXPECT_EQ(s.productionDir, "/srv/line 3/factory");
     EXPECT_EQ(s.printHost, "127.0.0.1");  // empty reads as the default
     EXPECT_EQ(s.printPort, 12345);
     EXPECT_EQ(s.cloudHost, "cloud.example.net");
     EXPECT_EQ(s.cloudPort, 9081);
+    EXPECT_EQ(s.mqttCloudServer, "mqtt.line3.example.net");
     EXPECT_EQ(loadPcSettings(IniDocument::parse(savePcSettings(s).toText())), s);
 }
 

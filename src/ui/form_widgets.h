@@ -1,0 +1,62 @@
+// Small helpers the feature dialogs share to build their widgets and copy values between them
+// and their form structs.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <string>
+#include <string_view>
+
+#include "text/language.h"
+
+namespace dtu::form {
+
+inline QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+inline QString text(Language lang, int id) {
+    return qs(langText(lang, id));
+}
+
+// Chinese or English, for the words of a dialog that are not in the language table.
+inline QString pick(Language lang, const char* chinese, const char* english) {
+    return QString::fromUtf8(lang == Language::English ? english : chinese);
+}
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+inline QLineEdit* edit(const char* name, int minimumWidth = 0) {
+    auto* e = named(new QLineEdit, name);
+    if (minimumWidth > 0) e->setMinimumWidth(minimumWidth);
+    return e;
+}
+
+// A number edit: wide enough for its digits, no wider.
+inline QLineEdit* numberEdit(const char* name, int width = 70) {
+    auto* e = named(new QLineEdit, name);
+    e->setMaximumWidth(width);
+    return e;
+}
+
+inline std::string utf8(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+
+inline void put(QLineEdit* edit, const std::string& value) {
+    edit->setText(QString::fromStdString(value));
+}
+
+// A stored value no entry stands for shows as no selection.
+inline void setCombo(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+}  // namespace dtu::form
