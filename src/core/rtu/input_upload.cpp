@@ -6,7 +6,6 @@
 #include "params/form_values.h"
 #include "rtu/adc_values.h"
 #include "rtu/rtu_texts.h"
-#include "text/gbk.h"
 
 namespace dtu {
 
@@ -95,13 +94,11 @@ void InputUploadForm::cloneInputs() {
 std::optional<std::string> InputUploadForm::accept(DeviceParams& params, Language lang) const {
     std::vector<std::vector<std::uint8_t>> sms;
     for (std::size_t i = 0; i < smsTexts.size(); ++i) {
-        auto gbk = utf8ToGbk(smsTexts[i]);
-        if (!gbk) {
-            const std::string label = smsLabel(i);
-            return notGbkMessage(FormLabel{label, label}, lang);
-        }
-        if (gbk->size() > kSmsMaxBytes) return std::string(rtuText::kSmsTooLong);
-        sms.push_back(std::move(*gbk));
+        const std::string label = smsLabel(i);
+        FormText text = formText(smsTexts[i], kSmsMaxBytes, FormLabel{label, label}, lang,
+                                 rtuText::kSmsTooLong);
+        if (!text.refusal.empty()) return text.refusal;
+        sms.push_back(std::move(text.gbk));
     }
 
     auto modes = params.bytes(f::uploadInputModes);
