@@ -775,9 +775,9 @@ void MainWindow::retranslate() {
     m_remoteConfigLink->setText(en ? QStringLiteral("Set") : QStringLiteral("设置"));
 
     const QString unavailable = unavailableText(m_lang);
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink, m_remoteConfigLink,
-             m_gpsUploadLink})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_serialSendLink, m_serialFilterLink, m_relayLink,
+                                         m_dataCacheLink, m_remoteConfigLink, m_gpsUploadLink})
         w->setToolTip(unavailable);
 }
 
