@@ -10,6 +10,7 @@
 
 #include "common.h"
 #include "files/param_json.h"
+#include "io_commands.h"
 #include "mqtt_status_command.h"
 #include "params/field_table.h"
 #include "params/field_value.h"
@@ -70,6 +71,10 @@ const CommandInfo kCommands[] = {
      0,
      "label --model NAME [--no-logo] [--print-port N]"},
     {"register", {"--server"}, {}, 0, 0, "register [--server HOST:PORT]"},
+    {"io", {}, {"--watch", "--json"}, 0, 0, "io [--watch] [--json]"},
+    {"relay", {}, {}, 2, 2, "relay N open|close"},
+    {"counters", {}, {}, 1, 1, "counters clear"},
+    {"calibrate", {}, {}, 0, 0, "calibrate"},
 };
 
 const CommandInfo* findCommand(const std::string& name) {
@@ -182,6 +187,7 @@ public:
         if (m_options.sim) {
             sim::SimOptions so;
             so.baud = m_options.baud > 0 ? m_options.baud : 9600;
+            if (m_options.simRtu) so.kind = sim::DeviceKind::Rtu;
             std::string error;
             m_sim = sim::PtyServer::start(so, error);
             if (!m_sim) return fail(kExitFailed, "cannot start the simulated device: " + error);
@@ -379,6 +385,11 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
         if (int rc = prepareTransfer(name, *args, options->lang, transfer); rc != kExitOk)
             return rc;
     }
+    IoJob io;
+    if (isIoCommand(name)) {
+        if (int rc = prepareIo(name, *args, io); rc != kExitOk) return rc;
+        options->simRtu = true;
+    }
     ProductionJob production;
     if (isProductionCommand(name)) {
         if (int rc = prepareProduction(name, *args, options->lang, production); rc != kExitOk)
@@ -398,6 +409,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
 
     if (isTransferCommand(name)) return runTransfer(transfer, s);
+    if (isIoCommand(name)) return runIo(io, s);
     CommandFlow& flow = s.flow();
     auto readAll = [&] { return run.command(PendingCommand::Read, [&] { return flow.read(); }); };
 

@@ -18,7 +18,8 @@ namespace dtu::cli {
 struct LinkOptions {
     std::string port;
     bool sim = false;
-    int baud = 9600;  // 0: probe for it
+    bool simRtu = false;  // the simulated device is an RTU (for the I/O commands)
+    int baud = 9600;      // 0: probe for it
     int parity = 0;
     int stop = 0;
     Lock lock;

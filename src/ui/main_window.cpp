@@ -40,6 +40,7 @@
 #include "params/form_values.h"
 #include "pc_settings_file.h"
 #include "poll_dialog.h"
+#include "rtu_dialog.h"
 #include "print_probe.h"
 #include "production/registration.h"
 #include "session.h"
@@ -483,7 +484,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_noDataReboot = newEdit("noDataRebootMinutes", 60);
     m_minuteLabel = new QLabel;
     m_rtuButton = newButton("rtuButton");
-    connect(m_rtuButton, &QPushButton::clicked, this, &MainWindow::showUnavailable);
+    connect(m_rtuButton, &QPushButton::clicked, this, &MainWindow::openRtuDialog);
 
     grid->addWidget(pair(m_serialSendBox, m_serialSendLink), 0, 0);
     grid->addWidget(pair(m_serialFilterBox, m_serialFilterLink), 0, 1);
@@ -774,9 +775,9 @@ void MainWindow::retranslate() {
     m_remoteConfigLink->setText(en ? QStringLiteral("Set") : QStringLiteral("设置"));
 
     const QString unavailable = unavailableText(m_lang);
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink, m_remoteConfigLink,
-             m_gpsUploadLink, m_rtuButton})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_serialSendLink, m_serialFilterLink, m_relayLink,
+                                         m_dataCacheLink, m_remoteConfigLink, m_gpsUploadLink})
         w->setToolTip(unavailable);
 }
 
@@ -1142,6 +1143,13 @@ void MainWindow::openApnDialog() {
 // The form changes the record only; the main window shows none of its fields.
 void MainWindow::openPollDialog() {
     auto* dialog = new PollDialog(m_session, m_kept.utf8Names, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+// The RTU form edits the record in place and runs the live test panel on the session.
+void MainWindow::openRtuDialog() {
+    auto* dialog = new RtuDialog(m_session, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

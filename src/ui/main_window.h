@@ -95,6 +95,7 @@ private:
     void openHttpDialog();
     void openApnDialog();
     void openPollDialog();
+    void openRtuDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();
