@@ -95,6 +95,13 @@ private:
     void openHttpDialog();
     void openApnDialog();
     void openPollDialog();
+    void openDataCacheDialog();
+    void openGpsDialog();
+    void openUserSettingsDialog();
+    void openRelayDialog();
+    void openSerialFilterDialog();
+    void openTimedSendDialog();
+    void openRemoteConfigDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();
@@ -201,6 +208,7 @@ private:
     ClickLabel* m_remoteConfigLink = nullptr;
     QLabel* m_remoteConfigUuid = nullptr;
     QCheckBox* m_userCodeBox = nullptr;
+    ClickLabel* m_userCodeLink = nullptr;
     QLabel* m_userCodeVersion = nullptr;
     QLabel* m_edgeLabel = nullptr;
     QComboBox* m_edgeMode = nullptr;
