@@ -110,8 +110,9 @@ TEST_F(OptionDialogs, RelayOkReachesTheDeviceCancelKeepsNothingAndTheBoxStaysThe
 }
 
 TEST_F(OptionDialogs, RelayTestOnAClosedPortFlipsTheFaceAndSendsNothing) {
-    read();  // a single-relay device
-    click(find<QPushButton>("openButton"));  // closes the port
+    read();  // a single-relay device: the relay link is on
+    // Then the port is closed.
+    click(find<QPushButton>("openButton"));
     ASSERT_FALSE(session.isOpen());
     const auto sent = device->counters().bytesIn;
     auto* dialog = open<RelayDialog>("relayLink");

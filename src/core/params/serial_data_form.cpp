@@ -22,8 +22,8 @@ struct CountedBytes {
     FormLabel label;
 };
 
-constexpr CountedBytes kFilter{f::serialFilterLength, f::serialFilterData,
-                               {"过滤数据", "FilterData"}};
+constexpr CountedBytes kFilter{
+    f::serialFilterLength, f::serialFilterData, {"过滤数据", "FilterData"}};
 constexpr CountedBytes kTimedSend{f::serialSendLength, f::serialSendData, {"数据", "Data"}};
 
 // The stored bytes: as many as the length says, never more than the array holds.

@@ -30,9 +30,9 @@ TEST(DataCacheForm, StoresItsFourFieldsWithTheIntervalCutTo8Bits) {
     DeviceParams p = before;
     DataCacheForm d{"-1", "300", true, false};
     d.accept(p);
-    expectOnlyTouched(before, p,
-                      {"dataCacheCount", "dataCacheIntervalMs", "dataCacheLengthPrefix",
-                       "dataCacheTimePrefix"});
+    expectOnlyTouched(
+        before, p,
+        {"dataCacheCount", "dataCacheIntervalMs", "dataCacheLengthPrefix", "dataCacheTimePrefix"});
     EXPECT_EQ(p.get(f::dataCacheIntervalMs), 44);  // 300 modulo 256
     EXPECT_EQ(p.get(f::dataCacheCount), 0xFFFFFFFFu);
     EXPECT_EQ(p.get(f::dataCacheLengthPrefix), 1);
@@ -50,9 +50,8 @@ TEST(DataCacheForm, StoresItsFourFieldsWithTheIntervalCutTo8Bits) {
 TEST(GpsUploadForm, IntervalKeepsItsLow16BitsAndAnUnknownModeStays) {
     const DeviceParams before = noisyRecord(2);
     DeviceParams p = before;
-    for (const auto& [typed, stored] :
-         {std::pair{"0", 0}, std::pair{"65535", 65535}, std::pair{"65536", 0},
-          std::pair{"65537", 1}}) {
+    for (const auto& [typed, stored] : {std::pair{"0", 0}, std::pair{"65535", 65535},
+                                        std::pair{"65536", 0}, std::pair{"65537", 1}}) {
         GpsUploadForm{2, typed}.accept(p);
         EXPECT_EQ(p.get(f::gpsInterval), stored) << typed;
     }
@@ -200,9 +199,8 @@ TEST(TimedSendForm, StoresIntervalAndThirtyTwoBytesAndTheLinkCarriesTheLow16Bits
     p.set(f::serialSendEnable, 1);
     const std::string data(32, 'd');
     ASSERT_EQ(TimedSendForm({"70000", false, data}).accept(p, kZh), std::nullopt);
-    expectOnlyTouched(noisy, p,
-                      {"serialSendEnable", "serialSendInterval", "serialSendLength",
-                       "serialSendData"});
+    expectOnlyTouched(
+        noisy, p, {"serialSendEnable", "serialSendInterval", "serialSendLength", "serialSendData"});
     EXPECT_EQ(p.get(f::serialSendInterval), 70000u);
     // Tag 17, length 35: enable, be16 interval (70000 & 0xFFFF = 0x1170), the 32 bytes.
     const Bytes item = encodeSaveItem(17, p);
@@ -270,7 +268,8 @@ TEST(RemoteConfigForm, StateLineInEachLanguage) {
     p.setText(f::remoteConfigCurrentIp, std::string_view("203.0.113.10"));
     EXPECT_EQ(remoteConfigStatusLine(p, kZh),
               "uuid:-2 远程配置次数:65535 timeout:300 curip:203.0.113.10");
-    EXPECT_EQ(remoteConfigStatusLine(p, kEn), "uuid:-2 cfg cnt:65535 timeout:300 curip:203.0.113.10");
+    EXPECT_EQ(remoteConfigStatusLine(p, kEn),
+              "uuid:-2 cfg cnt:65535 timeout:300 curip:203.0.113.10");
     RemoteConfigForm r;
     r.open(p, kEn);
     EXPECT_EQ(r.status, remoteConfigStatusLine(p, kEn));
