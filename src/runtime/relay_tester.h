@@ -18,8 +18,6 @@ public:
     explicit RelayTester(Session& session, QObject* parent = nullptr);
 
     void click();
-    bool closed() const { return m_test.closed(); }
-    bool enabled() const { return m_test.enabled(); }
 
 signals:
     void faceChanged(bool closed);
