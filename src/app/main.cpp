@@ -25,7 +25,18 @@ int main(int argc, char** argv) {
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Start with the built-in simulated device open."));
     parser.addOption(demo);
+    const QCommandLineOption demoKind(
+        QStringLiteral("demo-kind"),
+        QStringLiteral("The simulated device of --demo: dtu (default) or rtu, with inputs, relays, "
+                       "analogue inputs and counters. Implies --demo."),
+        QStringLiteral("kind"));
+    parser.addOption(demoKind);
     parser.process(app);
+    const QString kind = parser.value(demoKind);
+    if (parser.isSet(demoKind) && kind != QStringLiteral("dtu") && kind != QStringLiteral("rtu")) {
+        std::fprintf(stderr, "dtuconf-gui: --demo-kind expects dtu or rtu\n");
+        return 2;
+    }
 
 #ifdef DTUCONF_HAVE_SIM
     std::unique_ptr<dtu::sim::PtyServer> simulated;  // outlives the session's port
@@ -35,10 +46,11 @@ int main(int argc, char** argv) {
     QObject::connect(&window, &dtu::MainWindow::closing,
                      [](const dtu::PcSettings& s) { dtu::savePcSettingsFile(s); });
 
-    if (parser.isSet(demo)) {
+    if (parser.isSet(demo) || parser.isSet(demoKind)) {
 #ifdef DTUCONF_HAVE_SIM
         std::string error;
         dtu::sim::SimOptions options;  // 9600 baud, like the baud list's default
+        if (kind == QStringLiteral("rtu")) options.kind = dtu::sim::DeviceKind::Rtu;
         simulated = dtu::sim::PtyServer::start(options, error);
         if (!simulated) {
             std::fprintf(stderr, "dtuconf-gui: cannot start the simulated device: %s\n",

@@ -10,6 +10,7 @@
 
 #include "common.h"
 #include "files/param_json.h"
+#include "io_commands.h"
 #include "mqtt_status_command.h"
 #include "params/field_table.h"
 #include "params/field_value.h"
@@ -72,6 +73,10 @@ const CommandInfo kCommands[] = {
      0,
      "label --model NAME [--no-logo] [--print-port N]"},
     {"register", {"--server"}, {}, 0, 0, "register [--server HOST:PORT]"},
+    {"io", {}, {"--watch", "--json"}, 0, 0, "io [--watch] [--json]"},
+    {"relay", {}, {}, 2, 2, "relay N open|close"},
+    {"counters", {}, {}, 1, 1, "counters clear"},
+    {"calibrate", {}, {}, 0, 0, "calibrate"},
 };
 
 const CommandInfo* findCommand(const std::string& name) {
@@ -95,7 +100,8 @@ std::string terminalText(const QString& text) {
 struct LinkOptions {
     std::string port;
     bool sim = false;
-    int baud = 9600;  // 0: probe for it
+    bool simRtu = false;  // the simulated device is an RTU (for the I/O commands)
+    int baud = 9600;      // 0: probe for it
     int parity = 0;
     int stop = 0;
     Lock lock;
@@ -259,6 +265,7 @@ public:
         if (m_options.sim) {
             sim::SimOptions so;
             so.baud = m_options.baud > 0 ? m_options.baud : 9600;
+            if (m_options.simRtu) so.kind = sim::DeviceKind::Rtu;
             std::string error;
             m_sim = sim::PtyServer::start(so, error);
             if (!m_sim) return fail(kExitFailed, "cannot start the simulated device: " + error);
@@ -284,9 +291,8 @@ public:
         });
         // The last rate's request goes out as the probe gives up; its answer still counts, and
         // a script can afford to wait for it a little longer than the window would.
-        auto c2 = QObject::connect(&m_session, &Session::probeRanOut, [&] {
-            lateAnswer.start(kLateProbeAnswerMs);
-        });
+        auto c2 = QObject::connect(&m_session, &Session::probeRanOut,
+                                   [&] { lateAnswer.start(kLateProbeAnswerMs); });
         run();
         QObject::disconnect(c1);
         QObject::disconnect(c2);
@@ -403,6 +409,11 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
         if (int rc = prepareTransfer(name, *args, options->lang, transfer); rc != kExitOk)
             return rc;
     }
+    IoJob io;
+    if (isIoCommand(name)) {
+        if (int rc = prepareIo(name, *args, io); rc != kExitOk) return rc;
+        options->simRtu = true;
+    }
     ProductionJob production;
     if (isProductionCommand(name)) {
         if (int rc = prepareProduction(name, *args, options->lang, production); rc != kExitOk)
@@ -422,6 +433,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
 
     if (isTransferCommand(name)) return runTransfer(transfer, s);
+    if (isIoCommand(name)) return runIo(io, s);
     CommandFlow& flow = s.flow();
     auto readAll = [&] { return run.command(PendingCommand::Read, [&] { return flow.read(); }); };
 

@@ -236,6 +236,10 @@ void Session::probeFound(int baud) {
     emit baudFound(baud);
 }
 
+void Session::writeAnswered(std::uint8_t tag, std::uint8_t status) {
+    emit writeAnswer(tag, status);
+}
+
 void Session::writeFactoryRecord() {
     if (m_factoryDir.isEmpty() || !QDir(m_factoryDir).exists()) return;
     appendFactoryRecord(m_factoryDir, m_params, QDateTime::currentDateTime());

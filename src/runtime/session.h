@@ -14,6 +14,7 @@
 #include "link/serial_line.h"
 #include "params/device_params.h"
 #include "params/live_state.h"
+#include "rtu/rtu_panel.h"
 #include "serial_port.h"
 
 namespace dtu {
@@ -31,6 +32,8 @@ public:
     const DeviceParams& params() const { return m_params; }
     LiveState& live() { return m_live; }
     const LiveState& live() const { return m_live; }
+    // What the RTU test panel keeps between one opening of its form and the next.
+    RtuPanelMemory& rtuPanelMemory() { return m_rtuPanelMemory; }
     CommandFlow& flow() { return m_flow; }
     const ReceiveLog& receiveLog() const { return m_log; }
     void clearLog() { m_log.clear(); }
@@ -88,6 +91,8 @@ signals:
     void commandDone(PendingCommand command, bool answered);
     void baudFound(int baud);
     void probeRanOut();
+    // A write answer (0x84) for an item: status 0 acknowledges it.
+    void writeAnswer(quint8 tag, quint8 status);
     // The port took the line settings only in part (a pseudo-terminal has no parity, some
     // drivers no 1.5 stop bits); the line works with the rest.
     void lineWarning(const QString& text);
@@ -108,6 +113,7 @@ private:
     void commandFinished(PendingCommand command, bool answered) override;
     void probeExhausted() override;
     void probeFound(int baud) override;
+    void writeAnswered(std::uint8_t tag, std::uint8_t status) override;
 
     void onBytes(const QByteArray& bytes);
     void onGatherTimer();
@@ -120,6 +126,7 @@ private:
 
     DeviceParams m_params;
     LiveState m_live;
+    RtuPanelMemory m_rtuPanelMemory;
     SerialPort m_port;
     BurstGatherer m_gatherer;
     CommandFlow m_flow;

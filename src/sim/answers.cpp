@@ -79,6 +79,11 @@ bool isSettingsTag(std::uint8_t tag) {
     return tag == 20 || isSaveItem(tag);
 }
 
+void applyRelayActions(std::array<std::uint8_t, 8>& relays, std::span<const std::uint8_t> actions) {
+    for (std::size_t i = 0; i < actions.size() && i < relays.size(); ++i)
+        if (actions[i] <= 1) relays[i] = actions[i];
+}
+
 std::vector<std::uint8_t> readItem(std::uint8_t tag, const DeviceParams& p, const RunState& run) {
     switch (tag) {
         case 1:

@@ -30,6 +30,10 @@ struct RunState {
     std::optional<std::array<std::uint8_t, 5>> mqttState;
 };
 
+// Item 81 of a relay frame: per relay Y1..Y8, 0 opens it, 1 closes it, any other value leaves it
+// as it is (3 from the RTU panel, 2 from the relay test of a single-relay device).
+void applyRelayActions(std::array<std::uint8_t, 8>& relays, std::span<const std::uint8_t> actions);
+
 // Tags whose values are the device's settings: a locked device gives them out and takes them
 // in only against its password. The remote configuration password (20) is read only but is a
 // secret all the same.

@@ -18,6 +18,13 @@ constexpr std::uint8_t kCellLocationOff = 0x55;
 constexpr std::uint8_t kUploadAll = 0x55;
 constexpr std::uint8_t kRulesUnchanged = 0xFF;  // every relay action "unchanged"
 
+constexpr std::array<std::uint8_t, 8> kInputsAtPowerUp{1, 0, 1, 0, 0, 0, 0, 0};
+constexpr std::uint32_t kRawFull = 4095;      // a 12-bit converter
+constexpr std::uint32_t kReadingFull = 3864;  // the reading word of a full-scale input
+constexpr std::uint32_t kCoefficientOne = 10000;
+// What a calibration leaves in the coefficients of the two inputs.
+constexpr std::array<std::uint32_t, 2> kCalibrated{10012, 9987};
+
 void setIdentity(DeviceParams& p, DeviceKind kind) {
     const bool rtu = kind == DeviceKind::Rtu;
     const std::array<std::uint8_t, 6> mac{
@@ -115,6 +122,20 @@ void forEachItem(std::span<const std::uint8_t> list, Fn&& fn) {
     }
 }
 
+// Rising edges among the first k changes of an input that starts in state `first`: change j
+// enters state first ^ (j & 1).
+std::uint64_t risesUpTo(std::uint64_t k, std::uint8_t first) {
+    return first ? k / 2 : (k + 1) / 2;
+}
+
+// Up from 0 to full over the first half of the period, down again over the second.
+std::uint32_t sweep(std::uint64_t t, std::uint64_t period, std::uint32_t full) {
+    const std::uint64_t phase = t % period;
+    const std::uint64_t half = period / 2;
+    const std::uint64_t rise = phase < half ? phase : period - phase;
+    return static_cast<std::uint32_t>(rise * full / half);
+}
+
 // Every enabled link is up while the network is.
 void updateLinks(DeviceParams& p) {
     const bool net = p.get(f::networkLinked) == 1;
@@ -147,8 +168,8 @@ RunState initialRunState(DeviceKind kind) {
     d.regState = 1;
     d.encid = "A3F09C2D7E41B85";
     d.coreVersion = "1.07.23";
-    run.inputs = {1, 0, 1, 0, 0, 0, 0, 0};
-    run.analog = {1200, 0, 400, 0, 10000, 10000};
+    run.inputs = kInputsAtPowerUp;
+    run.analog = {1200, 0, 400, 0, kCoefficientOne, kCoefficientOne};
     run.counters = {15, 0, 3, 0, 0, 0, 0, 0};
     return run;
 }
@@ -306,9 +327,11 @@ void Device::execute(std::span<const std::uint8_t> frame, Time now, std::vector<
     switch (command) {
         case CMD_READ:
             refreshStatus(now);
+            sampleIo(now);
             out.push_back(readAnswer(payload, m_image, m_run));
             break;
         case CMD_WRITE:
+            sampleIo(now);  // edges up to a counter clear are counted before it
             if (auto answer = write(payload)) out.push_back(std::move(*answer));
             refreshStatus(now);
             break;
@@ -364,12 +387,12 @@ std::optional<Device::Answer> Device::writeMore(std::span<const std::uint8_t> pa
         if (!first) return;
         first = false;
         if (tag == TAG_CALIBRATION && value.size() == 2 && value[0] == 1 && value[1] == 1) {
+            m_run.analog[4] = kCalibrated[0];
+            m_run.analog[5] = kCalibrated[1];
             const std::array<std::uint8_t, 2> ack{TAG_CALIBRATION, 0};
             answer = buildRequest(answerCode(CMD_WRITE), ack);
         } else if (tag == TAG_RELAYS) {
-            // 0 open, 1 close, anything else leaves the relay as it is. Not answered.
-            for (std::size_t i = 0; i < value.size() && i < m_run.relays.size(); ++i)
-                if (value[i] <= 1) m_run.relays[i] = value[i];
+            applyRelayActions(m_run.relays, value);  // not answered
         } else if (tag == TAG_CERT_CHUNK) {
             answer = certChunk(value, false);
         }
@@ -420,10 +443,37 @@ void Device::refreshStatus(Time now) {
 
 void Device::powerUp(Time now) {
     m_bootTime = now;
+    m_ioSampled = now;
+    if (m_kind == DeviceKind::Rtu) m_run.inputs = kInputsAtPowerUp;
+    sampleIo(now);
     if (m_installedVersion) m_image.setText(f::firmwareVersion, *m_installedVersion);
     const std::uint8_t powerOn = m_image.get(f::rtuPowerOnRelays);
     for (std::size_t i = 0; i < m_run.relays.size(); ++i) m_run.relays[i] = (powerOn >> i) & 1;
     refreshStatus(now);
+}
+
+void Device::sampleIo(Time now) {
+    if (m_kind != DeviceKind::Rtu || now < m_ioSampled) return;
+    const auto from = static_cast<std::uint64_t>((m_ioSampled - m_bootTime).count());
+    const auto to = static_cast<std::uint64_t>((now - m_bootTime).count());
+    for (std::size_t i = 0; i < m_run.inputs.size(); ++i) {
+        const auto hold = static_cast<std::uint64_t>(kInputHold.count()) * (i + 1);
+        const std::uint8_t first = kInputsAtPowerUp[i];
+        const std::uint64_t changes = to / hold;
+        m_run.counters[i] +=
+            static_cast<std::uint32_t>(risesUpTo(changes, first) - risesUpTo(from / hold, first));
+        m_run.inputs[i] = first ^ static_cast<std::uint8_t>(changes & 1);
+    }
+    const auto period = static_cast<std::uint64_t>(kAnalogSweep.count());
+    const std::array<std::uint32_t, 2> raw{sweep(to, period, kRawFull),
+                                           sweep(to, 3 * period, kRawFull)};
+    for (std::size_t a = 0; a < 2; ++a) {
+        const std::uint64_t reading = std::uint64_t{raw[a]} * kReadingFull / kRawFull;
+        m_run.analog[2 * a] = raw[a];
+        m_run.analog[2 * a + 1] =
+            static_cast<std::uint32_t>(reading * m_run.analog[4 + a] / kCoefficientOne);
+    }
+    m_ioSampled = now;
 }
 
 void Device::firmwareRequest(std::span<const std::uint8_t> frame, Time now,

@@ -26,6 +26,13 @@ inline constexpr std::chrono::milliseconds kStaleRequest{1000};
 // How long after a frame a lock suffix may still arrive, beyond its own 9 bytes of wire time.
 inline constexpr std::chrono::milliseconds kSuffixGrace{100};
 
+// An RTU's inputs change by themselves in a fixed pattern, so that a poll sees them move: X(i+1)
+// holds each state for (i + 1) times this long after power-up, starting from its state at
+// power-up. The counters count the rising edges. Analogue input 1 ramps up and down over
+// kAnalogSweep, input 2 over three times that.
+inline constexpr std::chrono::milliseconds kInputHold{1500};
+inline constexpr std::chrono::milliseconds kAnalogSweep{20000};
+
 // The parameters a new device leaves the factory with, and its identity: the identity fields
 // of the record (MAC, IMEI, ICCID, model, version, status) belong to the device and survive a
 // factory reset.
@@ -80,6 +87,7 @@ private:
     void storeSaveItem(std::uint8_t tag, std::span<const std::uint8_t> value);
     void refreshStatus(Time now);
     void powerUp(Time now);
+    void sampleIo(Time now);
     Time suffixWindow() const;
 
     DeviceKind m_kind;
@@ -87,6 +95,7 @@ private:
     DeviceParams m_image;
     RunState m_run;
     Time m_bootTime{0};
+    Time m_ioSampled{0};  // the inputs and counters are up to date until here
 
     std::vector<std::uint8_t> m_rx;
     Time m_lastByte{0};

@@ -46,6 +46,7 @@
 #include "production/registration.h"
 #include "relay_dialog.h"
 #include "remote_config_dialog.h"
+#include "rtu_dialog.h"
 #include "serial_data_dialogs.h"
 #include "session.h"
 #include "status/status_report.h"
@@ -108,12 +109,6 @@ ClickLabel* newField(const char* name) {
     l->setObjectName(QString::fromLatin1(name));
     l->setTextFormat(Qt::PlainText);
     return l;
-}
-
-// The settings dialog behind this button is not part of the tool yet.
-QString unavailableText(Language lang) {
-    return lang == Language::English ? QStringLiteral("This setting is not available yet")
-                                     : QStringLiteral("此功能暂未提供");
 }
 
 // A model name as the list shows it. The model list is a file made on a PC, so UTF-8 when it
@@ -486,7 +481,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_noDataReboot = form::numberEdit("noDataRebootMinutes", 60);
     m_minuteLabel = new QLabel;
     m_rtuButton = newButton("rtuButton");
-    connect(m_rtuButton, &QPushButton::clicked, this, &MainWindow::showUnavailable);
+    connect(m_rtuButton, &QPushButton::clicked, this, &MainWindow::openRtuDialog);
 
     grid->addWidget(pair(m_serialSendBox, m_serialSendLink), 0, 0);
     grid->addWidget(pair(m_serialFilterBox, m_serialFilterLink), 0, 1);
@@ -770,7 +765,6 @@ void MainWindow::retranslate() {
     const bool en = m_lang == Language::English;
     m_remoteConfigBox->setText(en ? QStringLiteral("CloudSet") : QStringLiteral("远程配置"));
     m_remoteConfigLink->setText(en ? QStringLiteral("Set") : QStringLiteral("设置"));
-    m_rtuButton->setToolTip(unavailableText(m_lang));
 }
 
 // --- the record in the controls ---
@@ -1092,10 +1086,6 @@ void MainWindow::importWithDialog() {
     if (!path.isEmpty()) importFrom(path);
 }
 
-void MainWindow::showUnavailable() {
-    showMessage(this, unavailableText(m_lang));
-}
-
 void MainWindow::openFirmwareDialog() {
     auto* dialog =
         new FirmwareDialog(m_session, m_firmwarePath, m_kept.factoryResetAfterUpgrade == 1, this);
@@ -1155,6 +1145,11 @@ void MainWindow::openTimedSendDialog() {
 
 void MainWindow::openRemoteConfigDialog() {
     openModal(new RemoteConfigDialog(m_session, this));
+}
+
+// The RTU form edits the record in place and runs the live test panel on the session.
+void MainWindow::openRtuDialog() {
+    openModal(new RtuDialog(m_session, this));
 }
 
 void MainWindow::showAbout() {

@@ -88,7 +88,6 @@ private:
     void editConfigLockPassword();
     void exportWithDialog();
     void importWithDialog();
-    void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
     void openMqttDialog();
@@ -102,6 +101,7 @@ private:
     void openSerialFilterDialog();
     void openTimedSendDialog();
     void openRemoteConfigDialog();
+    void openRtuDialog();
     void showAbout();
     void chooseProductionDir();
     void showProductionDir();

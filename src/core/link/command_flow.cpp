@@ -298,6 +298,8 @@ void CommandFlow::onAnswer(std::span<const std::uint8_t> frame) {
                 if (frame[5] == TAG_CALIBRATION) m_live.calibrationAcked = true;
                 if (frame[5] == TAG_CERT_CHUNK) m_params.set(fields::certChunkAcked, 1);
             }
+            // The tail is not an acknowledgement: only a payload of two bytes or more carries one.
+            if (frame.size() >= kFrameOverhead + 2) m_fx.writeAnswered(frame[5], frame[6]);
             break;
         case answerCode(CMD_FACTORY_RESET):
         case answerCode(CMD_DEEP_RESET):

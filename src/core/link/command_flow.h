@@ -80,6 +80,8 @@ public:
     virtual void commandFinished(PendingCommand command, bool answered) = 0;
     // The probe tick that sends the last rate has passed; a late answer may still come.
     virtual void probeExhausted() {}
+    // A write answer acknowledged an item (status 0) or refused it.
+    virtual void writeAnswered(std::uint8_t /*tag*/, std::uint8_t /*status*/) {}
     virtual void probeFound(int baud) = 0;
 };
 

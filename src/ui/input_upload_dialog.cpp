@@ -1,0 +1,241 @@
+#include "input_upload_dialog.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "form_widgets.h"
+#include "message_box.h"
+#include "rtu/rtu_texts.h"
+#include "session.h"
+#include "swatch_combo.h"
+
+namespace dtu {
+
+using form::named;
+using form::qs;
+
+namespace {
+
+QString label(FormLabel l, Language lang) {
+    return qs(inLanguage(l, lang));
+}
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+InputUploadDialog::InputUploadDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_lang(session.language()) {
+    setObjectName(QStringLiteral("inputUploadDialog"));
+    setWindowTitle(qs(rtuText::kUploadTitle));
+
+    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &InputUploadDialog::accept);
+    auto* cancel = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &InputUploadDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildInputs());
+    layout->addWidget(buildChannel(1, m_adc1));
+    layout->addWidget(buildChannel(2, m_adc2));
+    layout->addWidget(buildFormat());
+    m_sms = buildSms();
+    layout->addWidget(m_sms);
+    layout->addLayout(buttons);
+
+    InputUploadForm values;
+    values.open(session.params());
+    showForm(values);
+    followFormat(values.format);
+    connect(m_format, &QComboBox::currentIndexChanged, this, &InputUploadDialog::followFormat);
+}
+
+QWidget* InputUploadDialog::buildInputs() {
+    auto* box = new QWidget;
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_inputsEnable = named(new QCheckBox(label(rtuText::kInputs, m_lang)), "inputsEnable");
+    grid->addWidget(m_inputsEnable, 0, 0);
+    for (int i = 0; i < kRtuInputs; ++i) {
+        auto* list = new SwatchCombo;
+        list->setObjectName(QStringLiteral("triggerX%1").arg(i + 1));
+        QStringList entries;
+        for (int t = 0; t < kInputTriggerCount; ++t)
+            entries << QString::fromStdString(inputTriggerText(i, t, m_lang));
+        list->setEntries(entries);
+        m_triggers[i] = list;
+        grid->addWidget(list, i / 4, 1 + i % 4);
+    }
+    auto* clone = named(new QPushButton(label(rtuText::kClone, m_lang)), "cloneTriggers");
+    clone->setAutoDefault(false);
+    connect(clone, &QPushButton::clicked, this, [this] {
+        InputUploadForm f = form();
+        f.cloneInputs();
+        showForm(f);
+    });
+    grid->addWidget(clone, 0, 5);
+    grid->setColumnStretch(6, 1);
+    return box;
+}
+
+QWidget* InputUploadDialog::buildChannel(int channel, ChannelRow& row) {
+    const QString prefix = QStringLiteral("adc%1").arg(channel);
+    auto* box = new QWidget;
+    auto* line = new QHBoxLayout(box);
+    line->setContentsMargins(0, 0, 0, 0);
+    row.enable = named(new QCheckBox(QStringLiteral("ADC%1").arg(channel)),
+                       qPrintable(prefix + QStringLiteral("Enable")));
+    row.enable->setMinimumWidth(64);
+    row.range = named(new QComboBox, qPrintable(prefix + QStringLiteral("Range")));
+    for (const FormLabel& r : rtuText::kRanges) row.range->addItem(label(r, m_lang));
+    row.value1 = form::numberEdit(qPrintable(prefix + QStringLiteral("Value1")), 90);
+    row.value2 = form::numberEdit(qPrintable(prefix + QStringLiteral("Value2")), 90);
+    // Wide enough for the six decimals of a ranged value, however narrow the form.
+    for (QLineEdit* e : {row.value1, row.value2}) e->setMinimumWidth(90);
+    row.condition = named(new QComboBox, qPrintable(prefix + QStringLiteral("Condition")));
+    for (const FormLabel& c : rtuText::kUploadConditions) row.condition->addItem(label(c, m_lang));
+    line->addWidget(row.enable);
+    line->addWidget(row.range);
+    line->addSpacing(8);
+    line->addWidget(new QLabel(label(rtuText::kValue1, m_lang)));
+    line->addWidget(row.value1);
+    line->addWidget(new QLabel(label(rtuText::kValue2, m_lang)));
+    line->addWidget(row.value2);
+    line->addSpacing(8);
+    line->addWidget(new QLabel(label(rtuText::kUploadCondition, m_lang)));
+    line->addWidget(row.condition);
+    line->addStretch(1);
+    return box;
+}
+
+QWidget* InputUploadDialog::buildFormat() {
+    auto* box = new QWidget;
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_timedEnable = named(new QCheckBox(label(rtuText::kTimedUpload, m_lang)), "timedEnable");
+    m_timedInterval = form::numberEdit("timedInterval");
+    auto* timed = new QHBoxLayout;
+    timed->addWidget(m_timedEnable);
+    timed->addWidget(m_timedInterval);
+    timed->addWidget(new QLabel(QStringLiteral("s")));
+    timed->addStretch(1);
+    grid->addLayout(timed, 0, 0, 1, 2);
+
+    m_format = named(new QComboBox, "format");
+    for (const FormLabel& f : rtuText::kFormats) m_format->addItem(label(f, m_lang));
+    grid->addWidget(new QLabel(label(rtuText::kFormat, m_lang)), 1, 0);
+    grid->addWidget(m_format, 1, 1, Qt::AlignLeft);
+
+    static const char* const kContentNames[] = {"contentInputs", "contentOutputs", "contentAdc",
+                                                "contentCounts"};
+    auto* content = new QHBoxLayout;
+    for (int b = 0; b < kUploadContentBits; ++b) {
+        m_content[b] =
+            named(new QCheckBox(label(rtuText::kContentBits[b], m_lang)), kContentNames[b]);
+        content->addWidget(m_content[b]);
+    }
+    content->addStretch(1);
+    grid->addWidget(new QLabel(label(rtuText::kContent, m_lang)), 2, 0);
+    grid->addLayout(content, 2, 1);
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+QWidget* InputUploadDialog::buildSms() {
+    auto* box = named(new QWidget, "smsSection");
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout;
+    const QString low = qs(rtuText::kLowSms);
+    for (int source = 0; source < kRtuInputs + 2; ++source) {
+        // The section's own labels, Chinese in both languages.
+        const QString name = source < kRtuInputs
+                                 ? QStringLiteral("X%1   ").arg(source + 1)
+                                 : QStringLiteral("ADC%1  ").arg(source - kRtuInputs + 1);
+        const QString key = name.trimmed();
+        for (int level = 0; level < 2; ++level) {
+            auto* e =
+                form::edit(qPrintable(QStringLiteral("sms%1%2").arg(
+                               key, level == 0 ? QStringLiteral("High") : QStringLiteral("Low"))),
+                           170);
+            m_smsTexts[static_cast<std::size_t>(2 * source + level)] = e;
+            grid->addWidget(new QLabel(level == 0 ? name + qs(rtuText::kHighSms) : low), source,
+                            2 * level);
+            grid->addWidget(e, source, 2 * level + 1);
+        }
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    layout->addWidget(divider());
+    layout->addLayout(grid);
+    layout->addWidget(new QLabel(qs(rtuText::kSmsNote)));
+    layout->addWidget(divider());
+    return box;
+}
+
+void InputUploadDialog::followFormat(int format) {
+    m_sms->setVisible(showsSmsTexts(format));
+    if (!isVisible()) return;  // it opens at the size of its content
+    // The form shrinks or grows to its content; the width stays as the user left it.
+    layout()->activate();
+    resize(width(), sizeHint().height());
+}
+
+InputUploadForm InputUploadDialog::form() const {
+    InputUploadForm f;
+    f.inputsEnable = m_inputsEnable->isChecked();
+    for (int i = 0; i < kRtuInputs; ++i) f.inputTriggers[i] = m_triggers[i]->currentIndex();
+    for (auto [w, c] : {std::pair{&m_adc1, &f.adc1}, std::pair{&m_adc2, &f.adc2}}) {
+        c->enable = w->enable->isChecked();
+        c->range = w->range->currentIndex();
+        c->value1 = form::utf8(w->value1);
+        c->value2 = form::utf8(w->value2);
+        c->condition = w->condition->currentIndex();
+    }
+    f.timedEnable = m_timedEnable->isChecked();
+    f.timedInterval = form::utf8(m_timedInterval);
+    f.format = m_format->currentIndex();
+    for (int b = 0; b < kUploadContentBits; ++b) f.content[b] = m_content[b]->isChecked();
+    for (std::size_t i = 0; i < m_smsTexts.size(); ++i) f.smsTexts[i] = form::utf8(m_smsTexts[i]);
+    return f;
+}
+
+void InputUploadDialog::showForm(const InputUploadForm& f) {
+    m_inputsEnable->setChecked(f.inputsEnable);
+    for (int i = 0; i < kRtuInputs; ++i) form::setCombo(m_triggers[i], f.inputTriggers[i]);
+    for (auto [w, c] : {std::pair{&m_adc1, &f.adc1}, std::pair{&m_adc2, &f.adc2}}) {
+        w->enable->setChecked(c->enable);
+        form::setCombo(w->range, c->range);
+        form::put(w->value1, c->value1);
+        form::put(w->value2, c->value2);
+        form::setCombo(w->condition, c->condition);
+    }
+    m_timedEnable->setChecked(f.timedEnable);
+    form::put(m_timedInterval, f.timedInterval);
+    form::setCombo(m_format, f.format);
+    for (int b = 0; b < kUploadContentBits; ++b) m_content[b]->setChecked(f.content[b]);
+    for (std::size_t i = 0; i < m_smsTexts.size(); ++i) form::put(m_smsTexts[i], f.smsTexts[i]);
+}
+
+void InputUploadDialog::accept() {
+    if (const auto refusal = form().accept(m_session.params(), m_lang)) {
+        showMessage(this, qs(*refusal));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace dtu
