@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include "data_cache_dialog.h"
 #include "params/form_values.h"
@@ -107,6 +108,34 @@ TEST_F(OptionDialogs, RelayOkReachesTheDeviceCancelKeepsNothingAndTheBoxStaysThe
     EXPECT_EQ(kept.get(f::relayOnNetLoss), 1);
     EXPECT_EQ(kept.get(f::relayNetLossMinutes), 4464u);  // the link carries the low 16 bits
     EXPECT_EQ(kept.get(f::relayNetLossAction), 1);
+}
+
+TEST_F(OptionDialogs, RelayTestSwitchesTheDevicesRelayWhichCancelDoesNotUndo) {
+    read();
+    device->takeLog();
+    const QString log = receiveBox();
+    const DeviceParams before = session.params();
+    QSignalSpy acks(&session, &Session::writeAnswer);
+    auto* dialog = open<RelayDialog>("relayLink");
+    ASSERT_TRUE(dialog);
+    auto* face = in<RelaySwitch>(dialog, "testSwitch");
+    click(face);
+    ASSERT_TRUE(waitFor([&] { return acks.count() == 1; }));
+    EXPECT_EQ(acks[0], (QList<QVariant>{quint8{0x51}, quint8{0}}));
+    EXPECT_EQ(device->takeLog(), std::vector<std::string>{"relays Y1-Y8: 1 0 0 0 0 0 0 0"});
+    ASSERT_TRUE(waitFor([&] { return face->isEnabled(); }));
+    click(face);
+    ASSERT_TRUE(waitFor([&] { return acks.count() == 2; }));
+    EXPECT_EQ(device->takeLog(), std::vector<std::string>{"relays Y1-Y8: 0 0 0 0 0 0 0 0"});
+    ASSERT_TRUE(waitFor([&] { return face->isEnabled(); }));
+    click(face);
+    ASSERT_TRUE(waitFor([&] { return acks.count() == 3; }));
+    ASSERT_TRUE(closeWith(dialog, "cancelButton"));
+    // The device's answers are no command's: the receive box says nothing of them.
+    EXPECT_EQ(receiveBox(), log);
+    EXPECT_TRUE(find<QPushButton>("saveButton")->isEnabled());
+    EXPECT_EQ(device->takeLog(), std::vector<std::string>{"relays Y1-Y8: 1 0 0 0 0 0 0 0"});
+    EXPECT_EQ(session.params(), before);
 }
 
 TEST_F(OptionDialogs, RelayTestOnAClosedPortFlipsTheFaceAndSendsNothing) {
