@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "args.h"
+#include "batch_command.h"
 #include "device_commands.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
@@ -48,6 +49,15 @@ const char* kUsage =
     "                                           relay dialog's test switch does\n"
     "  counters clear                           clear the eight input counters\n"
     "  calibrate                                calibrate the analogue inputs\n"
+    "\n"
+    "Production lines (see the README for the plan and the record):\n"
+    "  batch --plan PLAN.csv [--base FILE] [--ports GLOB] [--jobs N]\n"
+    "        [--firmware F.bin [--factory-reset]] [--ca F [--cert F] [--key F]]\n"
+    "        [--record FILE|postgresql://USER@HOST[:PORT]/DB] [--station NAME]\n"
+    "                                           provision many devices at once, one per port,\n"
+    "                                           each read, saved, read back and verified\n"
+    "  records [--record DB] [--imei X] [--csv | --json]\n"
+    "                                           list the provisioning record\n"
     "Options:\n"
     "  --port PATH            the serial port (or a pseudo-terminal)\n"
     "  --sim                  use the built-in simulated device (an RTU for the I/O commands\n"
@@ -95,6 +105,8 @@ int main(int argc, char** argv) {
     if (command == "convert") return runConvert(rest);
     if (command == "diff") return runDiff(rest);
     if (command == "poll") return runPoll(rest);
+    if (command == "batch") return runBatch(rest);
+    if (command == "records") return runRecords(rest);
     std::cerr << "dtuconf: unknown command '" << command << "'\n" << kUsage;
     return kExitUsage;
 }
