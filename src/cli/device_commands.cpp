@@ -73,6 +73,7 @@ const CommandInfo kCommands[] = {
     {"register", {"--server"}, {}, 0, 0, "register [--server HOST:PORT]"},
     {"io", {}, {"--watch", "--json"}, 0, 0, "io [--watch] [--json]"},
     {"relay", {}, {}, 2, 2, "relay N open|close"},
+    {"relay-test", {}, {}, 1, 1, "relay-test close|open"},
     {"counters", {}, {}, 1, 1, "counters clear"},
     {"calibrate", {}, {}, 0, 0, "calibrate"},
 };
@@ -388,7 +389,8 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     IoJob io;
     if (isIoCommand(name)) {
         if (int rc = prepareIo(name, *args, io); rc != kExitOk) return rc;
-        options->simRtu = true;
+        // The relay test is the single-relay DTU's; the rest is the RTU's.
+        options->simRtu = name != "relay-test";
     }
     ProductionJob production;
     if (isProductionCommand(name)) {
