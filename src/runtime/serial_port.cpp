@@ -1,5 +1,7 @@
 #include "serial_port.h"
 
+#include <sys/ioctl.h>
+
 namespace dtu {
 
 namespace {
@@ -127,6 +129,16 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) {
     m_ignoreErrors = false;
     m_written += bytes.size();
     return true;
+}
+
+bool SerialPort::takePending() {
+    if (!m_port.isOpen()) return false;
+    int pending = 0;
+    if (::ioctl(static_cast<int>(m_port.handle()), FIONREAD, &pending) != 0 || pending <= 0)
+        return false;
+    const std::uint64_t before = m_read;
+    m_port.waitForReadyRead(0);  // reads them and emits readyRead
+    return m_read != before;
 }
 
 void SerialPort::onReadyRead() {

@@ -38,6 +38,10 @@ public:
     // is closed and failed() tells why.
     bool write(std::span<const std::uint8_t> bytes);
 
+    // Takes what the driver already holds for reading, through bytesArrived, before the event
+    // loop would; true when there was something.
+    bool takePending();
+
     std::uint64_t bytesWritten() const { return m_written; }
     std::uint64_t bytesRead() const { return m_read; }
 

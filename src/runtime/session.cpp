@@ -125,6 +125,9 @@ void Session::onBytes(const QByteArray& bytes) {
 }
 
 void Session::onGatherTimer() {
+    // The pause is the line's: on a busy machine the timer can come round after more bytes
+    // reached the driver, and those continue the burst instead of cutting it.
+    if (m_port.takePending()) return;
     applyGather(m_gatherer.onTimer());
 }
 
