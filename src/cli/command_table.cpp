@@ -56,7 +56,7 @@ const std::vector<Command>& commands() {
                   "poll import FILE IN.csv [-o OUT] [--names gbk|utf8] [--lang zh|en]",
          .help = "the Modbus poll table as CSV, and back;\n"
                  "--names: how poll names are stored (default:\n"
-                 "as the window's JSON名 UTF-8 box); --lang: the\n"
+                 "as the desktop tool stores them); --lang: the\n"
                  "language of the CSV header (default en)",
          .run = runPoll},
         {.name = "frame",
@@ -220,12 +220,13 @@ std::string usageLines(const Command& command) {
 namespace {
 
 // "  NAME ARGS     help", the help's further lines under its first.
-void appendEntry(std::string& out, std::string_view left, std::string_view help) {
+void appendEntry(std::string& out, std::string_view left, std::string_view help,
+                 bool helpBelow = false) {
     std::string line = "  " + std::string(left);
     std::istringstream lines{std::string(help)};
     bool any = false;
     for (std::string helpLine; std::getline(lines, helpLine); any = true) {
-        if (line.size() + 2 > kHelpColumn) {
+        if (line.size() + 2 > kHelpColumn || (helpBelow && !line.empty())) {
             out += line + "\n";
             line.clear();
         }
@@ -264,12 +265,12 @@ std::string overviewText() {
             group = c.group;
             out += "\n" + std::string(group) + "\n";
         }
-        // Every form of the command, the help beside the last.
+        // Every form of the command, then the help below them.
         std::istringstream lines{std::string(c.usage)};
         std::vector<std::string> forms;
         for (std::string line; std::getline(lines, line);) forms.push_back(line);
         for (std::size_t i = 0; i + 1 < forms.size(); ++i) out += "  " + forms[i] + "\n";
-        appendEntry(out, forms.back(), c.help);
+        appendEntry(out, forms.back(), c.help, forms.size() > 1);
     }
     out += "\nDevice options:\n";
     for (const auto& o : deviceOptions()) appendOption(out, o);
