@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "args.h"
+#include "batch_command.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
 
@@ -17,6 +18,9 @@ constexpr std::string_view kFiles =
 constexpr std::string_view kFrames = "Frames (printed as hex):";
 constexpr std::string_view kDevice =
     "Device commands: dtuconf [--port PATH | --sim] [OPTIONS] COMMAND";
+
+constexpr std::string_view kProduction =
+    "Production lines (see the README for the plan and the record):";
 
 constexpr std::string_view kDevicePrefix = "[--port PATH | --sim] [OPTIONS] ";
 
@@ -143,6 +147,21 @@ const std::vector<Command>& commands() {
          .group = kDevice,
          .usage = "calibrate",
          .help = "calibrate the analogue inputs"},
+        {.name = "batch",
+         .group = kProduction,
+         .usage = "batch --plan PLAN.csv [--base FILE] [--ports GLOB] [--jobs N]\n"
+                  " [--baud N|auto] [--parity P] [--stop S] [--password PW] [--pieces]\n"
+                  " [--lang zh|en] [--firmware F.bin [--factory-reset]]\n"
+                  " [--ca F [--cert F] [--key F]] [--station NAME] [--production-dir DIR]\n"
+                  " [--record FILE|postgresql://USER@HOST[:PORT]/DB]",
+         .help = "provision many devices at once, one per port,\n"
+                 "each read, saved, read back and verified",
+         .run = runBatch},
+        {.name = "records",
+         .group = kProduction,
+         .usage = "records [--record DB] [--imei X] [--csv | --json] [--production-dir DIR]",
+         .help = "list the provisioning record",
+         .run = runRecords},
     };
     return table;
 }
@@ -210,6 +229,10 @@ std::string usageLines(const Command& command) {
     std::string out;
     std::istringstream lines{std::string(command.usage)};
     for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(' ')) {
+            out += "      " + line + "\n";  // under the command's name
+            continue;
+        }
         out += "usage: dtuconf ";
         if (isDevice(command)) out += kDevicePrefix;
         out += line + "\n";
@@ -268,7 +291,8 @@ std::string overviewText() {
         // Every form of the command, then the help below them.
         std::istringstream lines{std::string(c.usage)};
         std::vector<std::string> forms;
-        for (std::string line; std::getline(lines, line);) forms.push_back(line);
+        for (std::string line; std::getline(lines, line);)
+            forms.push_back(line.starts_with(' ') ? "      " + line : line);
         for (std::size_t i = 0; i + 1 < forms.size(); ++i) out += "  " + forms[i] + "\n";
         appendEntry(out, forms.back(), c.help, forms.size() > 1);
     }

@@ -1,5 +1,12 @@
 #include "common.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <iostream>
@@ -12,6 +19,25 @@
 #include "text/hex.h"
 
 namespace dtu::cli {
+
+bool stdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
+}
+
+int terminalColumns() {
+    constexpr int kAssumed = 100;
+#ifdef _WIN32
+    return kAssumed;
+#else
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return kAssumed;
+    return size.ws_col;
+#endif
+}
 
 int fail(int code, const std::string& message) {
     std::cerr << "dtuconf: " << message << "\n";
@@ -63,12 +89,6 @@ void printParams(const DeviceParams& params, bool json) {
         return;
     }
     for (const auto& line : paramsToLines(params)) std::cout << line << "\n";
-}
-
-std::string notReadBackText(const UnsendableValue& value) {
-    return (value.field ? value.field->name : std::string("?")) + ": " +
-           std::to_string(value.length) + " bytes; the device reads back at most " +
-           std::to_string(value.limit) + ", so it is not sent";
 }
 
 void printHexLine(std::span<const std::uint8_t> bytes) {

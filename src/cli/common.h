@@ -16,6 +16,10 @@ namespace dtu::cli {
 // not one of ours.
 inline constexpr std::size_t kMaxInputFile = 16 * 1024 * 1024;
 
+// Whether stdout is a terminal (progress is drawn in place there), and how wide it is.
+bool stdoutIsTerminal();
+int terminalColumns();
+
 // Prints "dtuconf: message" on stderr and returns code.
 int fail(int code, const std::string& message);
 
@@ -26,8 +30,6 @@ int loadParams(const std::string& path, DeviceParams& params);
 // Writes the parameter set as .json (by extension) or as the raw parameter file, atomically.
 int saveParams(const std::string& path, const DeviceParams& params);
 void printParams(const DeviceParams& params, bool json);
-// "NAME: N bytes; ..." for a value the save refuses because a read would not take it back.
-std::string notReadBackText(const UnsendableValue& value);
 void printHexLine(std::span<const std::uint8_t> bytes);
 
 // The device-lock password of --password: exactly 8 characters in the device's character set.

@@ -30,8 +30,6 @@ namespace {
 
 // No device command may keep the tool waiting longer than this, whatever the device does.
 constexpr int kWatchdogMs = 120000;
-// How long after giving up the probe still waits for the last rate's answer.
-constexpr int kLateProbeAnswerMs = 1000;
 // The diagnostics and device text answers are not awaited by the window; a script waits this long.
 constexpr int kStatusAnswerMs = 3000;
 
@@ -47,80 +45,23 @@ std::string terminalText(const QString& text) {
     return out;
 }
 
-struct LinkOptions {
-    std::string port;
-    bool sim = false;
-    bool simRtu = false;  // the simulated device is an RTU (for the I/O commands)
-    int baud = 9600;      // 0: probe for it
-    int parity = 0;
-    int stop = 0;
-    Lock lock;
-    bool pieces = false;
-    Language lang = Language::Chinese;
-};
-
 std::optional<LinkOptions> parseLinkOptions(const Args& args, std::string& error) {
-    LinkOptions o;
-    if (auto v = args.value("--port")) o.port = *v;
-    o.sim = args.flag("--sim");
-    if (o.sim == !o.port.empty()) {
-        error = o.sim ? "give either --port or --sim, not both"
-                      : "no device: give --port PATH or --sim";
+    auto o = parseLineOptions(args, error);
+    if (!o) return std::nullopt;
+    if (auto v = args.value("--port")) o->port = *v;
+    o->sim = args.flag("--sim");
+    if (o->sim == !o->port.empty()) {
+        error = o->sim ? "give either --port or --sim, not both"
+                       : "no device: give --port PATH or --sim";
         return std::nullopt;
     }
-    if (auto v = args.value("--baud")) {
-        if (*v == "auto" || *v == "AUTO") {
-            o.baud = 0;
-        } else {
-            const int b = std::atoi(v->c_str());
-            if (b <= 0 || std::to_string(b) != *v) {
-                error = "--baud: a rate such as 9600, or auto";
-                return std::nullopt;
-            }
-            o.baud = b;
-        }
-    }
-    if (auto v = args.value("--parity")) {
-        const std::vector<std::string> names = {"none", "odd", "even"};
-        const auto it = std::find(names.begin(), names.end(), *v);
-        if (it == names.end()) {
-            error = "--parity: none, odd or even";
-            return std::nullopt;
-        }
-        o.parity = static_cast<int>(it - names.begin());
-    }
-    if (auto v = args.value("--stop")) {
-        const std::vector<std::string> names = {"1", "1.5", "2"};
-        const auto it = std::find(names.begin(), names.end(), *v);
-        if (it == names.end()) {
-            error = "--stop: 1, 1.5 or 2";
-            return std::nullopt;
-        }
-        o.stop = static_cast<int>(it - names.begin());
-    }
-    if (auto v = args.value("--lang")) {
-        if (*v != "zh" && *v != "en") {
-            error = "--lang: zh or en";
-            return std::nullopt;
-        }
-        o.lang = *v == "en" ? Language::English : Language::Chinese;
-    }
-    const auto lock = parsePassword(args, error);
-    if (!lock) return std::nullopt;
-    o.lock = *lock;
-    o.pieces = args.flag("--pieces");
     return o;
 }
 
-// One NAME=VALUE of `set`: the value is JSON when it parses as JSON, otherwise plain text.
-struct Assignment {
-    const FieldInfo* field;
-    JsonValue value;
-};
-
-std::optional<std::vector<Assignment>> parseAssignments(const std::vector<std::string>& args,
-                                                        std::string& error) {
-    std::vector<Assignment> out;
+// The NAME=VALUE arguments of `set`.
+std::optional<std::vector<FieldAssignment>> parseAssignments(const std::vector<std::string>& args,
+                                                             std::string& error) {
+    std::vector<FieldAssignment> out;
     for (const auto& a : args) {
         const auto eq = a.find('=');
         if (eq == std::string::npos || eq == 0) {
@@ -132,23 +73,9 @@ std::optional<std::vector<Assignment>> parseAssignments(const std::vector<std::s
             error = "'" + a.substr(0, eq) + "': no such field";
             return std::nullopt;
         }
-        const std::string text = a.substr(eq + 1);
-        auto value = parseJson(text);
-        out.push_back({field, value ? *std::move(value) : JsonValue::makeString(text)});
+        out.push_back({field, fieldValueFromText(*field, std::string_view(a).substr(eq + 1))});
     }
     return out;
-}
-
-// The values of `set` as they are given, before anything goes to the device: each must fit its
-// field, and none may be one the device could not give back. An empty string when all are fine.
-std::string refuseAssignments(const std::vector<Assignment>& assignments) {
-    DeviceParams scratch;
-    for (const auto& a : assignments) {
-        const std::string why = setFieldValue(scratch, *a.field, a.value);
-        if (!why.empty()) return a.field->name + ": " + why;
-        if (const auto bad = findUnsendable(scratch)) return notReadBackText(*bad);
-    }
-    return {};
 }
 
 // The status fields as the window shows them, one "label: value" line each.
@@ -197,12 +124,7 @@ public:
             m_portFailed = true;
             m_loop.quit();
         });
-        m_session.setLanguage(options.lang);
-        if (options.lock) {
-            m_session.setAccessPassword(*options.lock);
-            m_session.setLockEnabled(true);
-        }
-        m_session.flow().setPieces(options.pieces);
+        configureSession(m_session, options);
     }
 
     Session& session() { return m_session; }
@@ -239,10 +161,9 @@ public:
             found = true;
             m_loop.quit();
         });
-        // The last rate's request goes out as the probe gives up; its answer still counts, and
-        // a script can afford to wait for it a little longer than the window would.
+        // The last rate's request goes out as the probe gives up; its answer still counts.
         auto c2 = QObject::connect(&m_session, &Session::probeRanOut,
-                                   [&] { lateAnswer.start(kLateProbeAnswerMs); });
+                                   [&] { lateAnswer.start(kProbeLateAnswerMs); });
         run();
         QObject::disconnect(c1);
         QObject::disconnect(c2);
@@ -313,6 +234,61 @@ private:
 
 }  // namespace
 
+std::optional<LinkOptions> parseLineOptions(const Args& args, std::string& error) {
+    LinkOptions o;
+    if (auto v = args.value("--baud")) {
+        if (*v == "auto" || *v == "AUTO") {
+            o.baud = 0;
+        } else {
+            const int b = std::atoi(v->c_str());
+            if (b <= 0 || std::to_string(b) != *v) {
+                error = "--baud: a rate such as 9600, or auto";
+                return std::nullopt;
+            }
+            o.baud = b;
+        }
+    }
+    if (auto v = args.value("--parity")) {
+        const std::vector<std::string> names = {"none", "odd", "even"};
+        const auto it = std::find(names.begin(), names.end(), *v);
+        if (it == names.end()) {
+            error = "--parity: none, odd or even";
+            return std::nullopt;
+        }
+        o.parity = static_cast<int>(it - names.begin());
+    }
+    if (auto v = args.value("--stop")) {
+        const std::vector<std::string> names = {"1", "1.5", "2"};
+        const auto it = std::find(names.begin(), names.end(), *v);
+        if (it == names.end()) {
+            error = "--stop: 1, 1.5 or 2";
+            return std::nullopt;
+        }
+        o.stop = static_cast<int>(it - names.begin());
+    }
+    if (auto v = args.value("--lang")) {
+        if (*v != "zh" && *v != "en") {
+            error = "--lang: zh or en";
+            return std::nullopt;
+        }
+        o.lang = *v == "en" ? Language::English : Language::Chinese;
+    }
+    const auto lock = parsePassword(args, error);
+    if (!lock) return std::nullopt;
+    o.lock = *lock;
+    o.pieces = args.flag("--pieces");
+    return o;
+}
+
+void configureSession(Session& session, const LinkOptions& options) {
+    session.setLanguage(options.lang);
+    if (options.lock) {
+        session.setAccessPassword(*options.lock);
+        session.setLockEnabled(true);
+    }
+    session.flow().setPieces(options.pieces);
+}
+
 bool isDeviceCommand(const std::string& name) {
     const Command* c = findCommand(name);
     return c && isDevice(*c);
@@ -347,7 +323,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
         error = "wrong number of arguments";
     std::optional<LinkOptions> options;
     if (args && error.empty()) options = parseLinkOptions(*args, error);
-    std::optional<std::vector<Assignment>> assignments;
+    std::optional<std::vector<FieldAssignment>> assignments;
     if (options && name == "set") assignments = parseAssignments(args->positional(), error);
     if (!error.empty()) return usageError(name, error);
     if (assignments) {

@@ -12,6 +12,7 @@
 #include "files/param_file.h"
 #include "files/param_json.h"
 #include "link/frame.h"
+#include "params/field_value.h"
 #include "params/item_codec.h"
 #include "text/gbk.h"
 #include "text/hex.h"

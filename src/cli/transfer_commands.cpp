@@ -1,11 +1,5 @@
 #include "transfer_commands.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -31,14 +25,6 @@ constexpr int kBarWidth = 30;
 
 bool english(Language lang) {
     return lang == Language::English;
-}
-
-bool stdoutIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) == 1;
-#endif
 }
 
 // Blocks or chunks done, with throughput: a bar on a terminal, a line per tenth otherwise.
@@ -140,18 +126,8 @@ int runFlash(const TransferJob& job, Session& session) {
     const FirmwareResult& r = upgrader.lastResult();
     std::cout << r.text << "\n";
     if (!r.ok) return kExitFailed;
-    if (r.factoryResetAsked) {
-        const bool en = english(lang);
-        if (r.factoryResetDone) {
-            std::cout << (en ? "The device restored its factory settings\n"
-                             : "设备已恢复出厂设置\n");
-        } else {
-            std::cout << (en ? "The device did not restore its factory settings\n"
-                             : "设备未恢复出厂设置\n");
-            return kExitFailed;
-        }
-    }
-    return kExitOk;
+    if (r.factoryResetAsked) std::cout << factoryResetText(r.factoryResetDone, lang) << "\n";
+    return upgradeComplete(r) ? kExitOk : kExitFailed;
 }
 
 int runCerts(const TransferJob& job, Session& session) {
@@ -190,16 +166,10 @@ int runCerts(const TransferJob& job, Session& session) {
     std::cout << (en ? "Checksums: " : "校验和: ") << checksumText(r.checksums[0]) << " "
               << checksumText(r.checksums[1]) << " " << checksumText(r.checksums[2]) << "\n";
     if (!job.saveCerts) return kExitOk;
-    // After a save, the device must hold exactly the files just sent.
-    // No path, no file: its checksum is 0, as the device reports for a part it does not hold.
-    const std::array<std::uint16_t, 3> files{CertUploader::fileChecksum(job.caPath),
-                                             CertUploader::fileChecksum(job.clientCertPath),
-                                             CertUploader::fileChecksum(job.clientKeyPath)};
+    const auto files =
+        CertUploader::fileChecksums(job.caPath, job.clientCertPath, job.clientKeyPath);
     if (files == r.checksums) return kExitOk;
-    std::cout << (en ? "The device's checksums differ from the files' ("
-                     : "设备校验和与文件不一致 (")
-              << checksumText(files[0]) << " " << checksumText(files[1]) << " "
-              << checksumText(files[2]) << ")\n";
+    std::cout << checksumMismatchText(files, lang) << "\n";
     return kExitFailed;
 }
 
@@ -209,17 +179,15 @@ bool isTransferCommand(const std::string& name) {
     return name == "flash" || name == "certs";
 }
 
-int prepareTransfer(const std::string& command, const Args& args, Language lang, TransferJob& job) {
-    job.command = command;
-    if (command == "flash") {
-        const std::string& path = args.positional().at(0);
-        QString error;
-        job.image = FirmwareUpgrader::loadImage(QString::fromStdString(path), lang, error);
-        if (!job.image) return fail(kExitFile, path + ": " + error.toStdString());
-        job.factoryReset = args.flag("--factory-reset");
-        return kExitOk;
-    }
+int prepareFirmware(const std::string& path, bool factoryReset, Language lang, TransferJob& job) {
+    QString error;
+    job.image = FirmwareUpgrader::loadImage(QString::fromStdString(path), lang, error);
+    if (!job.image) return fail(kExitFile, path + ": " + error.toStdString());
+    job.factoryReset = factoryReset;
+    return kExitOk;
+}
 
+int prepareCerts(const Args& args, Language lang, TransferJob& job) {
     const auto ca = args.value("--ca"), cert = args.value("--cert"), key = args.value("--key");
     job.readChecksums = args.flag("--checksums");
     job.saveCerts = ca || cert || key;
@@ -242,6 +210,13 @@ int prepareTransfer(const std::string& command, const Args& args, Language lang,
         CertUploader::blobFromFiles(job.caPath, job.clientCertPath, job.clientKeyPath);
     if (blob.error != CertBlobError::None) return fail(kExitFile, certBlobErrorText(blob, lang));
     return kExitOk;
+}
+
+int prepareTransfer(const std::string& command, const Args& args, Language lang, TransferJob& job) {
+    job.command = command;
+    if (command == "flash")
+        return prepareFirmware(args.positional().at(0), args.flag("--factory-reset"), lang, job);
+    return prepareCerts(args, lang, job);
 }
 
 int runTransfer(const TransferJob& job, Session& session) {

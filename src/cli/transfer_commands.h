@@ -29,6 +29,10 @@ struct TransferJob {
 
 // Reads and checks the files of a transfer command; kExitOk, or the exit code after saying why.
 int prepareTransfer(const std::string& command, const Args& args, Language lang, TransferJob& job);
+// The two halves of it: the firmware image, and the certificate files of --ca, --cert and
+// --key (with --checksums, or a read of the checksums only).
+int prepareFirmware(const std::string& path, bool factoryReset, Language lang, TransferJob& job);
+int prepareCerts(const Args& args, Language lang, TransferJob& job);
 
 // Runs a prepared transfer on an open session; returns the exit code.
 int runTransfer(const TransferJob& job, Session& session);

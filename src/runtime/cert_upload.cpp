@@ -70,6 +70,12 @@ std::uint16_t CertUploader::fileChecksum(const QString& path) {
     return head ? fileChecksum16(*head) : 0;
 }
 
+std::array<std::uint16_t, 3> CertUploader::fileChecksums(const QString& caPath,
+                                                         const QString& clientCertPath,
+                                                         const QString& clientKeyPath) {
+    return {fileChecksum(caPath), fileChecksum(clientCertPath), fileChecksum(clientKeyPath)};
+}
+
 bool CertUploader::requirePort() {
     if (m_session.isOpen()) return true;
     m_result = {};

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <optional>
 
 #include "answer_timer.h"
@@ -30,6 +31,11 @@ public:
     static FileCheck checkFile(const QString& path, CertFile which, Language lang);
     // The checksum shown beside a stored path; 0 when the file cannot be read.
     static std::uint16_t fileChecksum(const QString& path);
+    // The checksums the device reports after a save of these files (an empty path is no file:
+    // 0, as the device reports for a part it does not hold).
+    static std::array<std::uint16_t, 3> fileChecksums(const QString& caPath,
+                                                      const QString& clientCertPath,
+                                                      const QString& clientKeyPath);
 
     // The blob of the files (an empty path is no file; the CA is required), or why not.
     static CertBlob blobFromFiles(const QString& caPath, const QString& clientCertPath,

@@ -182,6 +182,16 @@ Device::Device(DeviceKind kind, int baud)
     powerUp(Time{0});
 }
 
+void Device::setImei(const std::string& imei) {
+    m_imei = imei;
+    m_image.setText(f::imei, imei);
+}
+
+void Device::factoryReset() {
+    m_image = factoryImage(m_kind);
+    if (m_imei) m_image.setText(f::imei, *m_imei);
+}
+
 void Device::lock(const LockPassword& password) {
     m_image.set(f::configLockFlag, kLockedFlag);
     m_image.setText(f::configLockPassword, password);
@@ -346,7 +356,7 @@ void Device::execute(std::span<const std::uint8_t> frame, Time now, std::vector<
         case CMD_DEEP_RESET:
             // Answered before the settings go, as the device reboots right after.
             out.push_back(buildRequest(answerCode(command), {}));
-            m_image = factoryImage(m_kind);
+            factoryReset();
             powerUp(now);
             break;
         case CMD_FIRMWARE:
@@ -483,7 +493,7 @@ void Device::firmwareRequest(std::span<const std::uint8_t> frame, Time now,
     if (!o.completed) return;
     // The new image runs after a restart, with the factory's settings when asked for.
     m_installedVersion = installedVersion(m_firmware.lastImageType(), m_firmware.lastImage());
-    if (o.factoryReset) m_image = factoryImage(m_kind);
+    if (o.factoryReset) factoryReset();
     powerUp(now);
 }
 

@@ -61,6 +61,8 @@ public:
     bool locked() const;
     // The free text the device reports (item 181), GBK.
     void setDeviceText(std::string text) { m_run.deviceText = std::move(text); }
+    // The IMEI it reports instead of its model's own (15 digits); it survives a factory reset.
+    void setImei(const std::string& imei);
     // The MQTT state it reports from now on (item 180 bytes 0..4).
     void setMqttState(const std::array<std::uint8_t, 5>& state) { m_run.mqttState = state; }
 
@@ -105,6 +107,8 @@ private:
     FirmwareReceiver m_firmware;
     CertStore m_certs;
     std::optional<std::string> m_installedVersion;  // set by a completed upgrade
+    std::optional<std::string> m_imei;              // set by setImei
+    void factoryReset();
     void firmwareRequest(std::span<const std::uint8_t> frame, Time now, std::vector<Answer>& out);
     std::optional<Answer> certChunk(std::span<const std::uint8_t> value, bool last);
 };

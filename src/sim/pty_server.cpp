@@ -81,6 +81,7 @@ PtyServer::PtyServer(const SimOptions& options)
     : m_options(options), m_device(options.kind, options.baud) {
     if (options.lock) m_device.lock(*options.lock);
     if (options.deviceText) m_device.setDeviceText(*options.deviceText);
+    if (options.imei) m_device.setImei(*options.imei);
     if (options.mqttState) m_device.setMqttState(*options.mqttState);
 }
 

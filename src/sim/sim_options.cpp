@@ -125,6 +125,14 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.mqttState = state;
+        } else if (arg == "--imei") {
+            const std::string* v = value();
+            if (!v) return std::nullopt;
+            if (v->size() != 15 || v->find_first_not_of("0123456789") != std::string::npos) {
+                error = "--imei expects 15 digits, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.imei = *v;
         } else if (arg == "--link") {
             const std::string* v = value();
             if (!v) return std::nullopt;
@@ -156,6 +164,7 @@ std::string simUsage() {
            "  --corrupt N     send the Nth answer garbled after its head\n"
            "  --delay N:MS    send the Nth answer MS milliseconds late\n"
            "  --hangup N      send half of the Nth answer, then close the line and exit\n"
+           "  --imei N        report this IMEI (15 digits) instead of the model's own\n"
            "  --link PATH     also make PATH a symbolic link to the terminal (removed at exit)\n"
            "  --mqtt-state T,M,S,V,L\n"
            "                  the MQTT state it reports: TCP, MQTT, topic, server, SSL (1\n"

@@ -33,6 +33,7 @@ struct SimOptions {
     std::vector<Fault> faults;
     std::string linkPath;                   // a symbolic link to the slave side, made at start
     std::optional<std::string> deviceText;  // item 181 instead of the model's own, GBK
+    std::optional<std::string> imei;        // 15 digits instead of the model's own
     std::optional<std::array<std::uint8_t, 5>> mqttState;  // item 180: TCP, MQTT, topic,
                                                            // server, SSL
 };

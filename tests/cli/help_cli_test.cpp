@@ -174,8 +174,11 @@ std::set<std::string> complete(const std::vector<std::string>& words) {
 }
 
 TEST(BashCompletion, OffersCommandsOptionsFieldsAndValues) {
-    EXPECT_EQ(complete({"re"}),
-              (std::set<std::string>{"read", "reboot", "register", "relay", "reset"}));
+    std::set<std::string> re;
+    for (const auto& name : commandNames())
+        if (name.starts_with("re")) re.insert(name);
+    EXPECT_TRUE(re.count("read") && re.count("reset"));
+    EXPECT_EQ(complete({"re"}), re);
     // An option's value is not taken for the command.
     EXPECT_EQ(complete({"--port", "/dev/ttyUSB0", "sh"}), (std::set<std::string>{"show"}));
     EXPECT_EQ(complete({"--port", "/dev/ttyUSB0", "read", "--j"}),

@@ -229,6 +229,18 @@ TEST(SimDevice, LockedDeviceAnswersSettingsOnlyWithTheRightSuffix) {
     EXPECT_EQ(d.image(), factoryImage(DeviceKind::Dtu));
 }
 
+TEST(SimDevice, AnImeiOfItsOwnSurvivesTheFactoryReset) {
+    Device d;
+    d.setImei("861234050000011");
+    EXPECT_EQ(d.image().textView(f::imei), "861234050000011");
+    DeviceParams p = d.image();
+    p.set(f::serverAPort, 7001);
+    EXPECT_FALSE(save(d, p).empty());
+    EXPECT_EQ(d.receive(hex("88 3A 05 00 00 45 2E"), 1s).size(), 1u);
+    EXPECT_EQ(d.image().get(f::serverAPort), 6000);
+    EXPECT_EQ(d.image().textView(f::imei), "861234050000011");
+}
+
 TEST(SimDevice, SavingTheLockFlagLocksWithTheSavedPassword) {
     Device d;
     DeviceParams p = d.image();

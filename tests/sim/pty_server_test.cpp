@@ -197,11 +197,14 @@ TEST(SimPty, PacedLineDeliversWholeAnswersAndAKeptLink) {
 
 TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
     std::string error;
-    const auto o =
-        parseSimOptions({"--baud", "14400", "--kind", "rtu", "--line-rate", "--lock", "abcd1234",
-                         "--drop", "2", "--corrupt", "3", "--delay", "4:250", "--hangup", "5",
-                         "--link", "/tmp/x", "--mqtt-state", "1,0,2,255,7"},
-                        error);
+    const auto o = parseSimOptions({"--baud",      "14400",       "--kind",
+                                    "rtu",         "--line-rate", "--lock",
+                                    "abcd1234",    "--drop",      "2",
+                                    "--corrupt",   "3",           "--delay",
+                                    "4:250",       "--hangup",    "5",
+                                    "--link",      "/tmp/x",      "--mqtt-state",
+                                    "1,0,2,255,7", "--imei",      "861234050000011"},
+                                   error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->baud, 14400);
     EXPECT_EQ(o->kind, DeviceKind::Rtu);
@@ -214,6 +217,7 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(o->faults[3].kind, FaultKind::HangUp);
     EXPECT_EQ(o->linkPath, "/tmp/x");
     EXPECT_EQ(o->mqttState, (std::array<std::uint8_t, 5>{1, 0, 2, 255, 7}));
+    EXPECT_EQ(o->imei, "861234050000011");
 
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--baud", "0"},
                                                                  {"--baud", "96OO"},
@@ -227,6 +231,8 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadOnes) {
                                                                  {"--mqtt-state", "1,1,1,1,1,1"},
                                                                  {"--mqtt-state", "1,1,,1,1"},
                                                                  {"--mqtt-state", "1,1,1,1,256"},
+                                                                 {"--imei", "86123405000001"},
+                                                                 {"--imei", "86123405000001x"},
                                                                  {"--verbose"}}) {
         error.clear();
         EXPECT_FALSE(parseSimOptions(bad, error)) << bad[0];

@@ -33,6 +33,10 @@ enum class LinkTimer : std::uint8_t {
 inline constexpr std::array<int, 11> kProbeBaudTable = {115200, 9600, 4800, 19200,  57600, 38400,
                                                         14400,  2400, 1200, 230400, 460800};
 inline constexpr int kProbeStartMs = 200;
+// How long after giving up the probe still waits for the last rate's answer: its request goes
+// out as the probe gives up. A script can afford to wait for it a little longer than the
+// window does.
+inline constexpr int kProbeLateAnswerMs = 1000;
 inline constexpr int kCommandTimeoutMs = 3000;  // reboot and both resets
 
 // Answer time-out of read and save by the baud rate the port was opened with (0 after "AUTO").

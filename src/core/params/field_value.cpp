@@ -138,4 +138,37 @@ std::string setFieldValue(DeviceParams& p, const FieldInfo& f, const JsonValue& 
     return error;
 }
 
+JsonValue fieldValueFromText(const FieldInfo& field, std::string_view text) {
+    if (auto json = parseJson(text)) {
+        const bool fits = [&] {
+            switch (field.kind) {
+                case FieldKind::Text:
+                    return json->isString() || json->isObject();
+                case FieldKind::Bytes:
+                    return json->isString();
+                default:
+                    return true;
+            }
+        }();
+        if (fits) return *std::move(json);
+    }
+    return JsonValue::makeString(std::string(text));
+}
+
+std::string refuseAssignments(std::span<const FieldAssignment> assignments) {
+    DeviceParams scratch;
+    for (const auto& a : assignments) {
+        const std::string why = setFieldValue(scratch, *a.field, a.value);
+        if (!why.empty()) return a.field->name + ": " + why;
+        if (const auto bad = findUnsendable(scratch)) return notReadBackText(*bad);
+    }
+    return {};
+}
+
+std::string notReadBackText(const UnsendableValue& value) {
+    return (value.field ? value.field->name : std::string("?")) + ": " +
+           std::to_string(value.length) + " bytes; the device reads back at most " +
+           std::to_string(value.limit) + ", so it is not sent";
+}
+
 }  // namespace dtu

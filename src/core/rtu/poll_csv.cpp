@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "params/item_codec.h"
+#include "text/csv.h"
 
 namespace dtu {
 
 namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // Table column of file column i (kPollCsvColumns[i]).
 constexpr int tableColumn(std::size_t i) {
@@ -51,90 +50,6 @@ int columnOfHeader(std::string_view header) {
     }
     return -1;
 }
-
-struct Cell {
-    std::string text;
-    std::size_t line = 0;
-};
-
-// RFC 4180 records, one at a time, each cell with the line it starts on.
-class CsvReader {
-public:
-    explicit CsvReader(std::string_view text) : m_s(text) {}
-
-    bool atEnd() const { return m_pos >= m_s.size(); }
-
-    // The next record into cells; false with the error set on bad quoting.
-    bool next(std::vector<Cell>& cells, PollCsvError& error) {
-        cells.clear();
-        while (true) {
-            Cell cell;
-            cell.line = m_line;
-            const std::size_t column = cells.size() + 1;
-            if (m_pos < m_s.size() && m_s[m_pos] == '"') {
-                ++m_pos;
-                while (true) {
-                    if (m_pos >= m_s.size()) return badQuotes(error, cell.line, column);
-                    const char c = m_s[m_pos];
-                    if (c == '"') {
-                        if (m_pos + 1 < m_s.size() && m_s[m_pos + 1] == '"') {
-                            cell.text += '"';
-                            m_pos += 2;
-                            continue;
-                        }
-                        ++m_pos;
-                        break;
-                    }
-                    if (c == '\r' || c == '\n') {
-                        const std::size_t n = breakLength();
-                        cell.text.append(m_s.substr(m_pos, n));
-                        m_pos += n;
-                        ++m_line;
-                        continue;
-                    }
-                    cell.text += c;
-                    ++m_pos;
-                }
-                if (m_pos < m_s.size() && m_s[m_pos] != ',' && m_s[m_pos] != '\r' &&
-                    m_s[m_pos] != '\n')
-                    return badQuotes(error, cell.line, column);
-            } else {
-                const std::size_t end = m_s.find_first_of(",\r\n\"", m_pos);
-                const std::size_t stop = end == std::string_view::npos ? m_s.size() : end;
-                cell.text.assign(m_s.substr(m_pos, stop - m_pos));
-                m_pos = stop;
-                if (m_pos < m_s.size() && m_s[m_pos] == '"')
-                    return badQuotes(error, cell.line, column);
-            }
-            cells.push_back(std::move(cell));
-            if (m_pos >= m_s.size()) return true;
-            if (m_s[m_pos] == ',') {
-                ++m_pos;
-                continue;
-            }
-            m_pos += breakLength();
-            ++m_line;
-            return true;
-        }
-    }
-
-private:
-    // CR LF, or a lone CR or LF.
-    std::size_t breakLength() const {
-        return m_s[m_pos] == '\r' && m_pos + 1 < m_s.size() && m_s[m_pos + 1] == '\n' ? 2 : 1;
-    }
-
-    static bool badQuotes(PollCsvError& error, std::size_t line, std::size_t column) {
-        error.problem = PollCsvProblem::BadQuotes;
-        error.line = line;
-        error.column = column;
-        return false;
-    }
-
-    std::string_view m_s;
-    std::size_t m_pos = 0;
-    std::size_t m_line = 1;
-};
 
 std::optional<std::int64_t> wholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {
     text = trimBlanks(text);
@@ -229,20 +144,6 @@ PollCsvProblem storeCell(PollRow& row, int column, const std::string& text, Name
     return PollCsvProblem::None;
 }
 
-bool isEmptyLine(const std::vector<Cell>& cells) {
-    return cells.size() == 1 && cells[0].text.empty();
-}
-
-std::string quoted(std::string_view cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(cell);
-    std::string out = "\"";
-    for (char c : cell) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string valueExpected(int column, Language lang) {
     const bool en = lang == Language::English;
     if (column == kPollType)
@@ -264,9 +165,16 @@ std::string valueExpected(int column, Language lang) {
 PollCsvRead readPollCsv(std::string_view text, NameEncoding enc) {
     PollCsvRead result;
     PollCsvError& err = result.error;
-    if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
-    CsvReader reader(text);
-    std::vector<Cell> cells;
+    CsvReader reader(withoutBom(text));
+    std::vector<CsvCell> cells;
+    CsvQuoteError quotes;
+    auto next = [&] {
+        if (reader.next(cells, quotes)) return true;
+        err.problem = PollCsvProblem::BadQuotes;
+        err.line = quotes.line;
+        err.column = quotes.column;
+        return false;
+    };
 
     auto fail = [&](PollCsvProblem problem, std::size_t line, std::size_t column) {
         err.problem = problem;
@@ -279,8 +187,8 @@ PollCsvRead readPollCsv(std::string_view text, NameEncoding enc) {
     std::vector<int> columns;  // file column of each cell
     while (columns.empty()) {
         if (reader.atEnd()) return fail(PollCsvProblem::NoHeader, 1, 1);
-        if (!reader.next(cells, err)) return result;
-        if (isEmptyLine(cells)) continue;
+        if (!next()) return result;
+        if (isEmptyCsvRecord(cells)) continue;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             err.columnName = cells[c].text;
             const int col = columnOfHeader(cells[c].text);
@@ -296,8 +204,8 @@ PollCsvRead readPollCsv(std::string_view text, NameEncoding enc) {
 
     std::vector<PollRow> rows;
     while (!reader.atEnd()) {
-        if (!reader.next(cells, err)) return result;
-        if (isEmptyLine(cells)) continue;
+        if (!next()) return result;
+        if (isEmptyCsvRecord(cells)) continue;
         const std::size_t line = cells.front().line;
         if (rows.size() == kMaxPollEntries) return fail(PollCsvProblem::TooManyRows, line, 1);
         if (cells.size() < columns.size()) {
@@ -338,13 +246,13 @@ PollCsvWrite writePollCsv(const PollTable& table, NameEncoding enc) {
             return out;
         }
     }
-    std::string csv(kBom);
+    std::string csv(kUtf8Bom);
     for (std::size_t i = 0; i < kPollCsvColumns.size(); ++i)
         csv.append(i ? "," : "").append(kPollCsvColumns[i]);
     csv += "\r\n";
     for (std::size_t r = 0; r < table.size(); ++r) {
         for (std::size_t i = 0; i < kPollCsvColumns.size(); ++i)
-            csv.append(i ? "," : "").append(quoted(table.cellText(r, tableColumn(i))));
+            csv.append(i ? "," : "").append(csvQuoted(table.cellText(r, tableColumn(i))));
         csv += "\r\n";
     }
     out.csv = std::move(csv);

@@ -23,6 +23,13 @@ std::string checksumText(std::uint16_t checksum) {
     return text;
 }
 
+std::string checksumMismatchText(const std::array<std::uint16_t, 3>& files, Language lang) {
+    return (lang == Language::English ? "The device's checksums differ from the files' ("
+                                      : "设备校验和与文件不一致 (") +
+           checksumText(files[0]) + " " + checksumText(files[1]) + " " + checksumText(files[2]) +
+           ")";
+}
+
 std::optional<std::string> certImportRefusal(std::uint64_t fileSize, CertFile which,
                                              Language lang) {
     if (fileSize > kCertFileImportMax) return std::string(certText::kFileHuge);

@@ -51,6 +51,9 @@ inline constexpr std::string_view kReadTimedOut = "读取超时";
 std::uint16_t fileChecksum16(std::span<const std::uint8_t> bytes);
 // A checksum of a file or of the device, as it is shown: four lower-case hex digits.
 std::string checksumText(std::uint16_t checksum);
+// After a save the device must hold exactly the files just sent: what is said when the
+// checksums it reports are not the files' (given here).
+std::string checksumMismatchText(const std::array<std::uint16_t, 3>& files, Language lang);
 
 // The three files, in the order of the blob and of their paths in the record.
 enum class CertFile : std::uint8_t { Ca, ClientCert, ClientKey };

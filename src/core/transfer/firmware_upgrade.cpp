@@ -169,4 +169,11 @@ void FirmwareUpgrade::finish(bool ok, std::string text, bool factoryResetDone, b
     m_fx.finished(result);
 }
 
+std::string factoryResetText(bool done, Language lang) {
+    if (lang == Language::English)
+        return done ? "The device restored its factory settings"
+                    : "The device did not restore its factory settings";
+    return done ? "设备已恢复出厂设置" : "设备未恢复出厂设置";
+}
+
 }  // namespace dtu

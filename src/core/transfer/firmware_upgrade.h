@@ -36,6 +36,13 @@ struct FirmwareResult {
     bool factoryResetDone = false;  // the device reported that it restored its factory settings
 };
 
+// An upgrade with a factory reset asked for is done only when the device did the reset too.
+inline bool upgradeComplete(const FirmwareResult& r) {
+    return r.ok && (!r.factoryResetAsked || r.factoryResetDone);
+}
+// What is said of the factory reset an upgrade asked for.
+std::string factoryResetText(bool done, Language lang);
+
 // Everything the upgrade asks of the world around it.
 class FirmwareEffects {
 public:

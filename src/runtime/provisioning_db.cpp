@@ -1,0 +1,326 @@
+#include "provisioning_db.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QVariant>
+#include <atomic>
+
+namespace dtu {
+
+namespace {
+
+constexpr int kConnectTimeoutS = 5;
+constexpr int kBusyTimeoutMs = 5000;
+
+const char* kColumns =
+    "station, port, imei, iccid, mac, model, firmware_version, params_sha256, result, "
+    "failed_step, reason, started_at, ended_at";
+
+QString connectionName() {
+    static std::atomic<int> next{0};
+    return QStringLiteral("dtuconf-provisioning-%1").arg(next++);
+}
+
+QString sqlError(const QSqlError& e) {
+    QString text = e.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+}
+
+// A text the device never reported is NULL, not an empty text.
+QVariant textOrNull(const QString& s) {
+    return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
+}
+
+QString isoUtc(const QDateTime& t) {
+    return t.toUTC().toString(Qt::ISODateWithMs);
+}
+
+bool parsePostgres(const QString& spec, RecordTarget& t, QString& error) {
+    t.kind = RecordTarget::Kind::Postgres;
+    const QString rest = spec.mid(spec.indexOf(QStringLiteral("://")) + 3);
+    const qsizetype queryAt = rest.indexOf('?');
+    const QString beforeQuery = queryAt < 0 ? rest : rest.left(queryAt);
+    const QString query = queryAt < 0 ? QString() : rest.mid(queryAt + 1);
+    const qsizetype slash = beforeQuery.indexOf('/');
+    const QString authority = slash < 0 ? beforeQuery : beforeQuery.left(slash);
+    t.database =
+        slash < 0 ? QString() : QUrl::fromPercentEncoding(beforeQuery.mid(slash + 1).toUtf8());
+
+    QString hostPort = authority;
+    if (const qsizetype at = authority.lastIndexOf('@'); at >= 0) {
+        const QString user = authority.left(at);
+        if (user.contains(':')) {
+            error = QStringLiteral(
+                "no password in the address, please: the server's password goes in ~/.pgpass or "
+                "PGPASSWORD");
+            return false;
+        }
+        t.user = QUrl::fromPercentEncoding(user.toUtf8());
+        hostPort = authority.mid(at + 1);
+    }
+    // A socket folder comes %2F-encoded and holds no ':' until decoded.
+    if (const qsizetype colon = hostPort.lastIndexOf(':'); colon >= 0 && !hostPort.endsWith(']')) {
+        bool ok = false;
+        const int port = hostPort.mid(colon + 1).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            error = QStringLiteral("not a port number: %1").arg(hostPort.mid(colon + 1));
+            return false;
+        }
+        t.port = port;
+        hostPort = hostPort.left(colon);
+    }
+    if (hostPort.startsWith('[') && hostPort.endsWith(']'))
+        hostPort = hostPort.mid(1, hostPort.size() - 2);
+    t.host = QUrl::fromPercentEncoding(hostPort.toUtf8());
+
+    for (const QString& pair : query.split('&', Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf('=');
+        const QString key = pair.left(eq);
+        const QString value =
+            eq < 0 ? QString() : QUrl::fromPercentEncoding(pair.mid(eq + 1).toUtf8());
+        if (key == QStringLiteral("host")) {
+            t.host = value;
+        } else {
+            error =
+                QStringLiteral("unknown option in the address: %1 (only host is known)").arg(key);
+            return false;
+        }
+    }
+    if (t.database.isEmpty()) {
+        error = QStringLiteral("the address names no database: postgresql://USER@HOST[:PORT]/DB");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString RecordTarget::describe() const {
+    if (kind == Kind::Sqlite) return file;
+    QString s = QStringLiteral("postgresql://");
+    if (!user.isEmpty()) s += user + '@';
+    s += host.startsWith('/') ? QString::fromUtf8(QUrl::toPercentEncoding(host)) : host;
+    if (port > 0) s += ':' + QString::number(port);
+    return s + '/' + database;
+}
+
+std::optional<RecordTarget> parseRecordTarget(const QString& spec, const QString& productionDir,
+                                              QString& error) {
+    RecordTarget t;
+    if (spec.startsWith(QStringLiteral("postgresql://")) ||
+        spec.startsWith(QStringLiteral("postgres://"))) {
+        if (!parsePostgres(spec, t, error)) return std::nullopt;
+        return t;
+    }
+    if (spec.contains(QStringLiteral("://"))) {
+        error = QStringLiteral("not a record this tool keeps: %1 (a file, or postgresql://...)")
+                    .arg(spec);
+        return std::nullopt;
+    }
+    t.file = spec.isEmpty() ? QDir(productionDir).filePath(QString::fromUtf8(kDefaultRecordFile))
+                            : QFileInfo(spec).absoluteFilePath();
+    return t;
+}
+
+ProvisioningDb::ProvisioningDb() : m_connection(connectionName()) {}
+
+ProvisioningDb::~ProvisioningDb() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen()) db.close();
+    }
+    if (QSqlDatabase::contains(m_connection)) QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error) {
+    m_postgres = target.kind == RecordTarget::Kind::Postgres;
+    const QString driver = m_postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        error = QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver);
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connection);
+    if (m_postgres) {
+        if (!target.host.isEmpty()) db.setHostName(target.host);
+        if (target.port > 0) db.setPort(target.port);
+        if (!target.user.isEmpty()) db.setUserName(target.user);
+        db.setDatabaseName(target.database);
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS));
+    } else {
+        if (mode == Mode::Read && !QFileInfo::exists(target.file)) {
+            error = QStringLiteral("no such file");
+            return false;
+        }
+        db.setDatabaseName(target.file);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+        if (mode == Mode::Read) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        db.setConnectOptions(options);
+    }
+    if (!db.open()) {
+        error = sqlError(db.lastError());
+        return false;
+    }
+    if (!m_postgres && mode == Mode::Write) {
+        // A commit appends to the write-ahead log without waiting for the disk: a record
+        // written while devices are on the line must not hold up their answers. Each row stays
+        // whole; a power cut can only lose the last rows, never leave a torn one.
+        QSqlQuery wal(db);
+        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        wal.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    if (m_postgres) {
+        // The server's notices ("already exists, skipping") would land in the middle of the
+        // progress.
+        QSqlQuery quiet(db);
+        quiet.exec(QStringLiteral("SET client_min_messages = warning"));
+    }
+    if (mode == Mode::Read) return true;
+    return createTable(error);
+}
+
+bool ProvisioningDb::createTable(QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    const QString id = m_postgres ? QStringLiteral("id BIGSERIAL PRIMARY KEY")
+                                  : QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT");
+    // Times are ISO 8601 UTC texts: the same in both databases, and they sort.
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS schema_versions (name TEXT PRIMARY KEY, "
+                       "version INTEGER NOT NULL)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS devices (%1, station TEXT NOT NULL, "
+                       "port TEXT, imei TEXT, iccid TEXT, mac TEXT, model TEXT, "
+                       "firmware_version TEXT, params_sha256 TEXT, result TEXT NOT NULL, "
+                       "failed_step TEXT, reason TEXT, started_at TEXT NOT NULL, "
+                       "ended_at TEXT NOT NULL)")
+            .arg(id),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS devices_imei ON devices (imei)"),
+    };
+    // Stations that start at once may both create the table; the one that loses finds it made.
+    auto attempt = [&](QString& why) {
+        if (!db.transaction()) {
+            why = sqlError(db.lastError());
+            return false;
+        }
+        QSqlQuery q(db);
+        for (const QString& s : statements) {
+            if (!q.exec(s)) {
+                why = sqlError(q.lastError());
+                db.rollback();
+                return false;
+            }
+        }
+        q.prepare(QStringLiteral("SELECT version FROM schema_versions WHERE name = 'devices'"));
+        if (!q.exec()) {
+            why = sqlError(q.lastError());
+            db.rollback();
+            return false;
+        }
+        if (q.next()) {
+            const int version = q.value(0).toInt();
+            q.finish();
+            if (version > kSchemaVersion) {
+                why = QStringLiteral(
+                          "the record's table is of a newer version (%1) than this "
+                          "tool writes (%2)")
+                          .arg(version)
+                          .arg(kSchemaVersion);
+                db.rollback();
+                return false;
+            }
+        } else {
+            q.finish();
+            q.prepare(QStringLiteral(
+                "INSERT INTO schema_versions (name, version) VALUES ('devices', ?)"));
+            q.addBindValue(kSchemaVersion);
+            if (!q.exec()) {
+                why = sqlError(q.lastError());
+                db.rollback();
+                return false;
+            }
+        }
+        if (!db.commit()) {
+            why = sqlError(db.lastError());
+            db.rollback();
+            return false;
+        }
+        return true;
+    };
+    return attempt(error) || attempt(error);
+}
+
+bool ProvisioningDb::add(const ProvisioningRow& row, QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen()) {
+        error = QStringLiteral("the record is not open");
+        return false;
+    }
+    if (!db.transaction()) {
+        error = sqlError(db.lastError());
+        return false;
+    }
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO devices (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                             "?, ?)")
+                  .arg(QString::fromUtf8(kColumns)));
+    q.addBindValue(row.station);
+    q.addBindValue(textOrNull(row.port));
+    q.addBindValue(textOrNull(row.imei));
+    q.addBindValue(textOrNull(row.iccid));
+    q.addBindValue(textOrNull(row.mac));
+    q.addBindValue(textOrNull(row.model));
+    q.addBindValue(textOrNull(row.firmwareVersion));
+    q.addBindValue(textOrNull(row.paramsSha256));
+    q.addBindValue(row.ok ? QStringLiteral("ok") : QStringLiteral("failed"));
+    q.addBindValue(textOrNull(row.failedStep));
+    q.addBindValue(textOrNull(row.reason));
+    q.addBindValue(isoUtc(row.started));
+    q.addBindValue(isoUtc(row.ended));
+    if (!q.exec()) {
+        error = sqlError(q.lastError());
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        error = sqlError(db.lastError());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<ProvisioningRow>> ProvisioningDb::list(const QString& imei,
+                                                                 QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT id, %1 FROM devices").arg(QString::fromUtf8(kColumns));
+    if (!imei.isEmpty()) sql += QStringLiteral(" WHERE imei = ?");
+    sql += QStringLiteral(" ORDER BY id");
+    q.prepare(sql);
+    if (!imei.isEmpty()) q.addBindValue(imei);
+    if (!q.exec()) {
+        error = sqlError(q.lastError());
+        return std::nullopt;
+    }
+    std::vector<ProvisioningRow> rows;
+    while (q.next()) {
+        ProvisioningRow r;
+        int c = 0;
+        r.id = q.value(c++).toLongLong();
+        for (QString* s : {&r.station, &r.port, &r.imei, &r.iccid, &r.mac, &r.model,
+                           &r.firmwareVersion, &r.paramsSha256})
+            *s = q.value(c++).toString();
+        r.ok = q.value(c++).toString() == QStringLiteral("ok");
+        r.failedStep = q.value(c++).toString();
+        r.reason = q.value(c++).toString();
+        r.started = QDateTime::fromString(q.value(c++).toString(), Qt::ISODateWithMs);
+        r.ended = QDateTime::fromString(q.value(c++).toString(), Qt::ISODateWithMs);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+}  // namespace dtu
