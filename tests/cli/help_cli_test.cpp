@@ -124,6 +124,35 @@ TEST(ProgramHelp, DeviceCommandsTakeTheOptionsTheirUsageNames) {
                              [](const std::string& f) { return f.rfind("reserved", 0) == 0; }));
 }
 
+// What a command's usage names, its parser knows: no option from the table is refused as
+// unknown (values point nowhere, so nothing is read, written or opened).
+TEST(ProgramHelp, EveryCommandAcceptsTheOptionsItsUsageNames) {
+    std::set<std::string> shared;
+    for (const auto& o : lines(dtuconf({"--complete", "value-options"}).out)) shared.insert(o);
+    shared.insert({"--sim", "--pieces", "--help"});
+    int checked = 0;
+    for (const auto& name : commandNames()) {
+        const auto values = lines(dtuconf({"--complete", "value-options", name}).out);
+        const auto options = lines(dtuconf({"--complete", "options", name}).out);
+        const bool device = contains(options, "--port");
+        for (const auto& option : options) {
+            if (shared.count(option)) continue;
+            std::vector<std::string> args = {name, option};
+            if (device) args.insert(args.begin(), {"--port", "/nonexistent/tty"});
+            if (contains(values, option)) args.push_back("/nonexistent/value");
+            const RunResult r = dtuconf(args);
+            EXPECT_EQ(r.err.find("unknown option"), std::string::npos) << name << " " << option;
+            EXPECT_NE(r.code, 0) << name << " " << option;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 30);
+    const auto records = lines(dtuconf({"--complete", "value-options", "records"}).out);
+    EXPECT_TRUE(contains(records, "--imei"));
+    EXPECT_FALSE(contains(records, "--csv"));
+    EXPECT_FALSE(contains(records, "--json"));
+}
+
 // --version is one line, the program's name and the project's version; --help works with no
 // display at all.
 TEST(ProgramHelp, EveryProgramAnswersVersionAndHelp) {
