@@ -292,23 +292,7 @@ TEST_F(Batch, NothingIsTouchedWhenThePlanOrTheRecordIsRefused) {
     EXPECT_EQ(readField(*device, "115200", "serverAPort = 6000"), "serverAPort = 6000");
 }
 
-class PostgresBatch : public Batch {
-protected:
-    static void SetUpTestSuite() { s_server = new test::PgServer; }
-    static void TearDownTestSuite() {
-        delete s_server;
-        s_server = nullptr;
-    }
-    void SetUp() override {
-        if (!s_server->available())
-            GTEST_SKIP() << "PostgreSQL server programs are not installed (scripts/setup "
-                            "installs them): "
-                         << s_server->error();
-        ASSERT_TRUE(s_server->running()) << s_server->error();
-    }
-    static test::PgServer* s_server;
-};
-test::PgServer* PostgresBatch::s_server = nullptr;
+using PostgresBatch = test::WithPgServer<Batch>;
 
 TEST_F(PostgresBatch, EachDeviceFailsAloneAndTheSharedRecordSaysWhatHappened) {
     ASSERT_TRUE(s_server->createDatabase("line"));

@@ -174,27 +174,13 @@ TEST(RecordTargets, FilesAndPostgresAddresses) {
     EXPECT_TRUE(error.contains("not a record")) << error.toStdString();
 }
 
-// One server for the whole suite: starting one takes a few seconds.
-class PostgresRecord : public ::testing::Test {
+class PostgresRecord : public test::WithPgServer<> {
 protected:
-    static void SetUpTestSuite() {
-        test::app();
-        s_server = new test::PgServer;
-    }
-    static void TearDownTestSuite() {
-        delete s_server;
-        s_server = nullptr;
-    }
     void SetUp() override {
-        if (!s_server->available())
-            GTEST_SKIP() << "PostgreSQL server programs are not installed (scripts/setup "
-                            "installs them): "
-                         << s_server->error();
-        ASSERT_TRUE(s_server->running()) << s_server->error();
+        test::app();
+        WithPgServer::SetUp();
     }
-    static test::PgServer* s_server;
 };
-test::PgServer* PostgresRecord::s_server = nullptr;
 
 TEST_F(PostgresRecord, KeepsEveryRowAsWritten) {
     ASSERT_TRUE(s_server->createDatabase("rows"));

@@ -4,6 +4,7 @@
 // cluster made by initdb in a temporary folder, listening only on a Unix socket in that folder
 // (no TCP port to clash with anything), stopped and removed at the end. PostgreSQL refuses to
 // run as root, so as root the server runs as the user nobody, in a folder it owns.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QProcess>
 #include <QStringList>
@@ -122,6 +123,27 @@ private:
     bool m_running = false;
     std::string m_error;
     std::string m_output;
+};
+
+// A test suite that shares one throw-away server (starting one takes a few seconds). A machine
+// without the server programs skips the suite; a server that would not start fails it.
+template <class Base = ::testing::Test>
+class WithPgServer : public Base {
+protected:
+    static void SetUpTestSuite() { s_server = new PgServer; }
+    static void TearDownTestSuite() {
+        delete s_server;
+        s_server = nullptr;
+    }
+    void SetUp() override {
+        Base::SetUp();
+        if (!s_server->available())
+            GTEST_SKIP() << "PostgreSQL server programs are not installed (scripts/setup "
+                            "installs them): "
+                         << s_server->error();
+        ASSERT_TRUE(s_server->running()) << s_server->error();
+    }
+    static inline PgServer* s_server = nullptr;
 };
 
 }  // namespace dtu::test
