@@ -218,8 +218,12 @@ UsageOptions optionsInUsage(std::string_view usage) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
         if (w.size() < 2 || w[0] != '-' || w == "--") continue;
-        const bool value = i + 1 < words.size() && !words[i + 1].empty() &&
-                           words[i + 1][0] >= 'A' && words[i + 1][0] <= 'Z';
+        // A value is an upper-case word (FILE, N) or a list of choices (gbk|utf8).
+        const std::string next = i + 1 < words.size() ? words[i + 1] : std::string();
+        const bool upper = !next.empty() && next[0] >= 'A' && next[0] <= 'Z';
+        const bool choices = !next.empty() && next[0] != '-' && next != "|" &&
+                             i + 2 < words.size() && words[i + 2] == "|";
+        const bool value = upper || choices;
         add(value ? out.values : out.flags, w);
     }
     return out;

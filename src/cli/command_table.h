@@ -17,7 +17,7 @@ struct Command {
     std::string_view group;  // heading of the overview the command is listed under
     // How it is written, after "dtuconf "; one line per form, a line that starts with a blank
     // goes on with the form above it. Options are spelt "--name" or "-n"; one followed by an
-    // upper-case word (FILE, N, HOST:PORT) takes a value.
+    // upper-case word (FILE, N, HOST:PORT) or a list of choices (gbk|utf8) takes a value.
     std::string_view usage;
     std::string_view help;  // what it does, in lines of at most 44 characters
     // Commands that work without a device run here with the arguments after their name.

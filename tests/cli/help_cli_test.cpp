@@ -147,6 +147,9 @@ TEST(ProgramHelp, EveryCommandAcceptsTheOptionsItsUsageNames) {
         }
     }
     EXPECT_GE(checked, 30);
+    // A list of choices is a value, a bar between options is not.
+    const auto poll = lines(dtuconf({"--complete", "value-options", "poll"}).out);
+    for (const char* o : {"--names", "--lang", "-o"}) EXPECT_TRUE(contains(poll, o)) << o;
     const auto records = lines(dtuconf({"--complete", "value-options", "records"}).out);
     EXPECT_TRUE(contains(records, "--imei"));
     EXPECT_FALSE(contains(records, "--csv"));
