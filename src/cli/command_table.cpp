@@ -137,6 +137,13 @@ const std::vector<Command>& commands() {
          .help = "switch relay N (1-8), leave the others",
          .minArgs = 2,
          .maxArgs = 2},
+        {.name = "relay-test",
+         .group = kDevice,
+         .usage = "relay-test close|open",
+         .help = "switch the single relay Y1 of a DTU as the\n"
+                 "relay dialog's test switch does",
+         .minArgs = 1,
+         .maxArgs = 1},
         {.name = "counters",
          .group = kDevice,
          .usage = "counters clear",
@@ -169,7 +176,8 @@ const std::vector<Command>& commands() {
 const std::vector<DeviceOption>& deviceOptions() {
     static const std::vector<DeviceOption> options = {
         {"--port", "PATH", "the serial port (or a pseudo-terminal)"},
-        {"--sim", "", "use the built-in simulated device (an RTU for the I/O commands)"},
+        {"--sim", "",
+         "use the built-in simulated device (an RTU for the I/O commands but relay-test)"},
         {"--baud", "N|auto", "line rate (default 9600); auto probes eleven rates"},
         {"--parity", "none|odd|even", "parity (default none)"},
         {"--stop", "1|1.5|2", "stop bits (default 1)"},

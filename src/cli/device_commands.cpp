@@ -344,7 +344,8 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     IoJob io;
     if (isIoCommand(name)) {
         if (int rc = prepareIo(name, *args, io); rc != kExitOk) return rc;
-        options->simRtu = true;
+        // The relay test is the single-relay DTU's; the rest is the RTU's.
+        options->simRtu = name != "relay-test";
     }
     ProductionJob production;
     if (isProductionCommand(name)) {

@@ -5,10 +5,13 @@
 #include <QTimer>
 #include <functional>
 #include <iostream>
+#include <optional>
+#include <span>
 #include <sstream>
 
 #include "common.h"
 #include "link/frame.h"
+#include "params/relay_form.h"
 #include "rtu/output_rules.h"
 #include "rtu/rtu_panel.h"
 #include "rtu/rtu_texts.h"
@@ -145,7 +148,8 @@ int io(const IoJob& job, Session& s) {
 int relay(const IoJob& job, Session& s) {
     Waiter waiter(s);
     s.flow().sendRaw(relaySwitchRequest(job.relay, job.close));
-    // The device does not answer the relay frame; the poll behind it shows what it did.
+    // The device's acknowledgement of the relay frame says only that it took it; the poll
+    // behind it shows what it did.
     if (!poll(s, waiter)) return fail(kExitFailed, noAnswerText(s));
     const std::uint8_t state = s.live().liveRelays[static_cast<std::size_t>(job.relay)];
     const Language lang = s.language();
@@ -162,18 +166,40 @@ int relay(const IoJob& job, Session& s) {
     return kExitOk;
 }
 
-int clearCounters(Session& s) {
+// Sends a live write request and waits for the device's acknowledgement of its item: the
+// status the device gives, or nothing when no acknowledgement came.
+std::optional<std::uint8_t> writeAndAwait(Session& s, std::span<const std::uint8_t> request,
+                                          std::uint8_t tag) {
     Waiter waiter(s);
     std::optional<std::uint8_t> status;
-    auto c = QObject::connect(&s, &Session::writeAnswer, [&](quint8 tag, quint8 st) {
-        if (tag != TAG_COUNTERS) return;
+    auto c = QObject::connect(&s, &Session::writeAnswer, [&](quint8 answered, quint8 st) {
+        if (answered != tag) return;
         status = st;
         waiter.check();
     });
-    s.flow().sendRaw(clearCountersRequest());
-    const bool answered = waiter.waitFor(kAnswerMs, [&] { return status.has_value(); });
+    s.flow().sendRaw(request);
+    waiter.waitFor(kAnswerMs, [&] { return status.has_value(); });
     QObject::disconnect(c);
-    if (!answered) return fail(kExitFailed, noAnswerText(s));
+    return status;
+}
+
+// The relay dialog's test switch: Y1 of a single-relay device closes or opens, the others are
+// left alone; what is reported is the device's acknowledgement.
+int relayTest(const IoJob& job, Session& s) {
+    const auto status = writeAndAwait(s, relayTestRequest(job.close), TAG_RELAYS);
+    if (!status) return fail(kExitFailed, noAnswerText(s));
+    if (*status != 0)
+        return fail(kExitFailed,
+                    english(s) ? "the device refused the relay test (status " +
+                                     std::to_string(*status) + ")"
+                               : "设备拒绝继电器测试（状态 " + std::to_string(*status) + "）");
+    std::cout << "Y1 " << relayActionEntries(s.language())[job.close ? 0 : 1] << "\n";
+    return kExitOk;
+}
+
+int clearCounters(Session& s) {
+    const auto status = writeAndAwait(s, clearCountersRequest(), TAG_COUNTERS);
+    if (!status) return fail(kExitFailed, noAnswerText(s));
     if (*status != 0)
         return fail(kExitFailed, english(s)
                                      ? "the device refused to clear the counters (status " +
@@ -201,7 +227,8 @@ int calibrate(Session& s) {
 }  // namespace
 
 bool isIoCommand(const std::string& name) {
-    return name == "io" || name == "relay" || name == "counters" || name == "calibrate";
+    return name == "io" || name == "relay" || name == "relay-test" || name == "counters" ||
+           name == "calibrate";
 }
 
 int prepareIo(const std::string& command, const Args& args, IoJob& job) {
@@ -218,6 +245,11 @@ int prepareIo(const std::string& command, const Args& args, IoJob& job) {
         job.relay = n[0] - '1';
         job.close = pos[1] == "close";
     }
+    if (command == "relay-test") {
+        if (pos[0] != "open" && pos[0] != "close")
+            return fail(kExitUsage, "relay-test: open or close, not '" + pos[0] + "'");
+        job.close = pos[0] == "close";
+    }
     if (command == "counters" && pos[0] != "clear")
         return fail(kExitUsage, "counters: the only action is clear, not '" + pos[0] + "'");
     return kExitOk;
@@ -226,6 +258,7 @@ int prepareIo(const std::string& command, const Args& args, IoJob& job) {
 int runIo(const IoJob& job, Session& session) {
     if (job.command == "io") return io(job, session);
     if (job.command == "relay") return relay(job, session);
+    if (job.command == "relay-test") return relayTest(job, session);
     if (job.command == "counters") return clearCounters(session);
     return calibrate(session);
 }

@@ -11,7 +11,8 @@ class Session;
 
 namespace dtu::cli {
 
-// The RTU's live I/O: io [--watch] [--json]; relay N open|close; counters clear; calibrate.
+// The device's live I/O: io [--watch] [--json]; relay N open|close; relay-test close|open (the
+// single relay of a DTU); counters clear; calibrate.
 bool isIoCommand(const std::string& name);
 
 struct IoJob {

@@ -401,13 +401,32 @@ std::optional<Device::Answer> Device::writeMore(std::span<const std::uint8_t> pa
             m_run.analog[5] = kCalibrated[1];
             const std::array<std::uint8_t, 2> ack{TAG_CALIBRATION, 0};
             answer = buildRequest(answerCode(CMD_WRITE), ack);
-        } else if (tag == TAG_RELAYS) {
-            applyRelayActions(m_run.relays, value);  // not answered
+        } else if (tag == TAG_RELAYS && value.size() == m_run.relays.size()) {
+            applyRelayActions(m_run.relays, value);
+            std::string line = "relays Y1-Y8:";
+            for (std::uint8_t r : m_run.relays) line += r ? " 1" : " 0";
+            log(std::move(line));
+            const std::array<std::uint8_t, 2> ack{TAG_RELAYS, 0};
+            answer = buildRequest(answerCode(CMD_WRITE_MORE), ack);
         } else if (tag == TAG_CERT_CHUNK) {
             answer = certChunk(value, false);
         }
     });
     return answer;
+}
+
+std::vector<std::string> Device::takeLog() {
+    std::vector<std::string> lines(std::make_move_iterator(m_log.begin()),
+                                   std::make_move_iterator(m_log.end()));
+    m_log.clear();
+    return lines;
+}
+
+void Device::log(std::string line) {
+    // Kept for whoever reads it; a device nobody watches forgets the oldest lines.
+    constexpr std::size_t kKept = 256;
+    if (m_log.size() == kKept) m_log.pop_front();
+    m_log.push_back(std::move(line));
 }
 
 void Device::storeSaveItem(std::uint8_t tag, std::span<const std::uint8_t> value) {

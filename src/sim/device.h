@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -73,6 +74,9 @@ public:
     const CertStore& certificates() const { return m_certs; }
     const RunState& runState() const { return m_run; }
     DeviceKind kind() const { return m_kind; }
+    // What the device did that a person watching it would want to see (the relays it
+    // switched), one line each, oldest first; taking them empties the log.
+    std::vector<std::string> takeLog();
 
 private:
     struct Pending {
@@ -108,7 +112,9 @@ private:
     CertStore m_certs;
     std::optional<std::string> m_installedVersion;  // set by a completed upgrade
     std::optional<std::string> m_imei;              // set by setImei
+    std::deque<std::string> m_log;
     void factoryReset();
+    void log(std::string line);
     void firmwareRequest(std::span<const std::uint8_t> frame, Time now, std::vector<Answer>& out);
     std::optional<Answer> certChunk(std::span<const std::uint8_t> value, bool last);
 };

@@ -57,8 +57,13 @@ int main(int argc, char** argv) {
     std::printf("%s\n", server->path().c_str());
     std::fflush(stdout);
 
+    // The path first, then what the device does, a line at a time.
     const timespec tick{0, 50'000'000};
-    while (!g_stopRequested && !server->finished()) nanosleep(&tick, nullptr);
+    while (!g_stopRequested && !server->finished()) {
+        nanosleep(&tick, nullptr);
+        for (const std::string& line : server->takeLog()) std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
     server.reset();
     return 0;
 }

@@ -176,6 +176,11 @@ DeviceParams PtyServer::image() const {
     return m_device.image();
 }
 
+std::vector<std::string> PtyServer::takeLog() {
+    std::lock_guard lock(m_deviceMutex);
+    return m_device.takeLog();
+}
+
 void PtyServer::run() {
     const Clock::time_point start = Clock::now();
     // The device changes its rate for a firmware transfer and back.

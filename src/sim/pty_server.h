@@ -37,6 +37,8 @@ public:
     const std::string& path() const { return m_path; }
     LineCounters counters() const;
     DeviceParams image() const;  // a copy of the device's record at this moment
+    // The device's log lines since the last call.
+    std::vector<std::string> takeLog();
     // Set once a hang-up fault has closed the line: the server does nothing more.
     bool finished() const { return m_finished.load(); }
 

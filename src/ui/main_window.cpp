@@ -29,9 +29,11 @@
 #include "apn_dialog.h"
 #include "click_label.h"
 #include "cloud_registration.h"
+#include "data_cache_dialog.h"
 #include "file_io.h"
 #include "files/param_file.h"
 #include "firmware_dialog.h"
+#include "form_widgets.h"
 #include "http_dialog.h"
 #include "label_print.h"
 #include "lock_dialog.h"
@@ -40,9 +42,12 @@
 #include "params/form_values.h"
 #include "pc_settings_file.h"
 #include "poll_dialog.h"
-#include "rtu_dialog.h"
 #include "print_probe.h"
 #include "production/registration.h"
+#include "relay_dialog.h"
+#include "remote_config_dialog.h"
+#include "rtu_dialog.h"
+#include "serial_data_dialogs.h"
 #include "session.h"
 #include "status/status_report.h"
 #include "text/gbk.h"
@@ -51,13 +56,14 @@
 
 namespace dtu {
 
+using form::put;
+using form::qs;
+using form::setCombo;
+using form::utf8;
+
 namespace {
 
 constexpr std::size_t kSendLimit = 1024;  // bytes the send line takes at once
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 template <std::size_t N>
 void fillCombo(QComboBox* combo, const std::array<const char*, N>& entries) {
@@ -68,13 +74,6 @@ QComboBox* newCombo(const char* name) {
     auto* c = new QComboBox;
     c->setObjectName(QString::fromLatin1(name));
     return c;
-}
-
-QLineEdit* newEdit(const char* name, int width = 0) {
-    auto* e = new QLineEdit;
-    e->setObjectName(QString::fromLatin1(name));
-    if (width > 0) e->setMaximumWidth(width);
-    return e;
 }
 
 QCheckBox* newBox(const char* name, const QString& label = {}) {
@@ -112,20 +111,6 @@ ClickLabel* newField(const char* name) {
     return l;
 }
 
-void setCombo(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
-std::string utf8(const QLineEdit* edit) {
-    return edit->text().toStdString();
-}
-
-// The settings dialogs behind these links are not part of the tool yet.
-QString unavailableText(Language lang) {
-    return lang == Language::English ? QStringLiteral("This setting is not available yet")
-                                     : QStringLiteral("此功能暂未提供");
-}
-
 // A model name as the list shows it. The model list is a file made on a PC, so UTF-8 when it
 // is valid UTF-8, else GBK like the device's texts; the bytes themselves go on the label.
 QString modelName(const QByteArray& bytes) {
@@ -133,6 +118,12 @@ QString modelName(const QByteArray& bytes) {
     QString name = utf8.decode(bytes);
     if (!utf8.hasError()) return name;
     return qs(gbkToDisplay(std::string_view(bytes.constData(), std::size_t(bytes.size()))));
+}
+
+// Window-modal, and gone once closed.
+void openModal(QDialog* dialog) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 bool macReported(const DeviceParams& params) {
@@ -314,16 +305,15 @@ QWidget* MainWindow::buildParameters() {
         const std::string p(prefix);
         s.enable = newBox((p + "Enable").c_str());
         s.addressLabel = new QLabel;
-        s.host = newEdit((p + "Host").c_str());
-        s.host->setMinimumWidth(200);
-        s.port = newEdit((p + "Port").c_str(), 70);
+        s.host = form::edit((p + "Host").c_str(), 200);
+        s.port = form::numberEdit((p + "Port").c_str(), 70);
         s.protocolLabel = new QLabel;
         s.protocol = newCombo((p + "Protocol").c_str());
         fillCombo(s.protocol, kProtocolEntries);
         s.connMode = newCombo((p + "ConnMode").c_str());
         fillCombo(s.connMode, kConnModeEntries);
         s.connMode->hide();
-        s.timeout = newEdit((p + "Timeout").c_str());
+        s.timeout = form::edit((p + "Timeout").c_str());
         s.timeout->hide();
         s.linkState = newValue((p + "State").c_str());
         grid->addWidget(s.enable, r, 0);
@@ -373,9 +363,9 @@ QWidget* MainWindow::buildParameters() {
     };
     m_heartbeatBox = newBox("heartbeatEnable");
     m_heartbeatTimeLabel = new QLabel;
-    m_heartbeatInterval = newEdit("heartbeatInterval", 70);
+    m_heartbeatInterval = form::numberEdit("heartbeatInterval", 70);
     m_heartbeatDataLabel = new QLabel;
-    m_heartbeatData = newEdit("heartbeatData");
+    m_heartbeatData = form::edit("heartbeatData");
     m_heartbeatHex = newBox("heartbeatHex", QStringLiteral("HEX"));
     packetRow(4, m_heartbeatBox, m_heartbeatTimeLabel, m_heartbeatInterval,
               new QLabel(QStringLiteral("s")), m_heartbeatDataLabel, m_heartbeatData,
@@ -388,7 +378,7 @@ QWidget* MainWindow::buildParameters() {
     m_registerMode->setMinimumContentsLength(10);
     m_registerMode->view()->setMinimumWidth(450);
     m_registerDataLabel = new QLabel;
-    m_registerData = newEdit("registerData");
+    m_registerData = form::edit("registerData");
     m_registerHex = newBox("registerHex", QStringLiteral("HEX"));
     packetRow(5, m_registerBox, m_registerModeLabel, m_registerMode, nullptr, m_registerDataLabel,
               m_registerData, m_registerHex);
@@ -410,7 +400,7 @@ QWidget* MainWindow::buildParameters() {
         serial->addWidget(dtu[i]);
     }
     m_packTimeLabel = new QLabel;
-    m_packTime = newEdit("packTime", 60);
+    m_packTime = form::numberEdit("packTime", 60);
     serial->addWidget(m_packTimeLabel);
     serial->addWidget(m_packTime);
     serial->addWidget(new QLabel(QStringLiteral("ms")));
@@ -420,7 +410,7 @@ QWidget* MainWindow::buildParameters() {
     m_smsModeLabel = new QLabel;
     m_smsMode = newCombo("smsMode");
     m_phoneLabel = new QLabel;
-    m_phoneNumbers = newEdit("phoneNumbers");
+    m_phoneNumbers = form::edit("phoneNumbers");
     auto* phoneHelp = newLink("phoneHelpLink", QStringLiteral("?"));
     connect(phoneHelp, &ClickLabel::clicked, this,
             [this] { showMessage(this, qs(kPhoneNumbersHelp)); });
@@ -453,20 +443,27 @@ QWidget* MainWindow::buildAdvanced() {
     };
     m_serialSendBox = newBox("serialSendEnable");
     m_serialSendLink = newLink("serialSendLink");
+    connect(m_serialSendLink, &ClickLabel::clicked, this, &MainWindow::openTimedSendDialog);
     m_serialFilterBox = newBox("serialFilterEnable");
     m_serialFilterLink = newLink("serialFilterLink");
+    connect(m_serialFilterLink, &ClickLabel::clicked, this, &MainWindow::openSerialFilterDialog);
     m_relayBox = newBox("relayEnable");
     m_relayLink = newLink("relayLink");
+    connect(m_relayLink, &ClickLabel::clicked, this, &MainWindow::openRelayDialog);
     m_dataCacheBox = newBox("dataCacheEnable");
     m_dataCacheLink = newLink("dataCacheLink");
+    connect(m_dataCacheLink, &ClickLabel::clicked, this, &MainWindow::openDataCacheDialog);
     m_modbusTcpBox = newBox("modbusTcpToRtu", QStringLiteral("ModbusTcp To rtu"));
     m_apnBox = newBox("apnEnable", QStringLiteral("APN"));
     m_apnLink = newLink("apnLink");
     connect(m_apnLink, &ClickLabel::clicked, this, &MainWindow::openApnDialog);
     m_remoteConfigBox = newBox("remoteConfigEnable");
     m_remoteConfigLink = newLink("remoteConfigLink");
+    connect(m_remoteConfigLink, &ClickLabel::clicked, this, &MainWindow::openRemoteConfigDialog);
     m_remoteConfigUuid = newValue("remoteConfigUuid");
     m_userCodeBox = newBox("userCodeEnable");
+    m_userCodeLink = newLink("userCodeLink");
+    connect(m_userCodeLink, &ClickLabel::clicked, this, &MainWindow::openUserSettingsDialog);
     m_userCodeVersion = newValue("userCodeVersion");
     m_edgeLabel = new QLabel;
     m_edgeMode = newCombo("edgeMode");
@@ -481,7 +478,7 @@ QWidget* MainWindow::buildAdvanced() {
     m_configLockLink = newLink("configLockLink", QStringLiteral("设置"));
     connect(m_configLockLink, &ClickLabel::clicked, this, &MainWindow::editConfigLockPassword);
     m_rebootLabel = new QLabel;
-    m_noDataReboot = newEdit("noDataRebootMinutes", 60);
+    m_noDataReboot = form::numberEdit("noDataRebootMinutes", 60);
     m_minuteLabel = new QLabel;
     m_rtuButton = newButton("rtuButton");
     connect(m_rtuButton, &QPushButton::clicked, this, &MainWindow::openRtuDialog);
@@ -493,7 +490,7 @@ QWidget* MainWindow::buildAdvanced() {
     grid->addWidget(pair(m_modbusTcpBox, nullptr), 1, 1);
     grid->addWidget(pair(m_apnBox, m_apnLink), 1, 2);
     grid->addWidget(pair(m_remoteConfigBox, m_remoteConfigLink, m_remoteConfigUuid), 2, 0);
-    grid->addWidget(pair(m_userCodeBox, m_userCodeVersion), 2, 1);
+    grid->addWidget(pair(m_userCodeBox, m_userCodeLink, m_userCodeVersion), 2, 1);
     grid->addWidget(pair(m_edgeLabel, m_edgeMode, m_edgeLink), 2, 2);
     auto* tls = pair(new QLabel(QStringLiteral("TLS加密")), m_tlsMode, m_certLink);
     static_cast<QHBoxLayout*>(tls->layout())->insertWidget(3, m_certChecksums);
@@ -504,11 +501,6 @@ QWidget* MainWindow::buildAdvanced() {
     grid->addWidget(m_rtuButton, 4, 0);
 
     connect(m_edgeMode, &QComboBox::currentIndexChanged, this, &MainWindow::applyEnabling);
-
-    // The settings dialogs behind these links come later; until then they stay disabled.
-    for (ClickLabel* link : {m_serialSendLink, m_serialFilterLink, m_relayLink, m_dataCacheLink,
-                             m_remoteConfigLink})
-        link->setEnabled(false);
     return m_advancedGroup;
 }
 
@@ -539,7 +531,7 @@ QWidget* MainWindow::buildCommands() {
     auto* oneClick = new QHBoxLayout;
     m_oneClickButton = newButton("oneClickButton");
     m_oneClickButton->setText(QStringLiteral("一键配置lock"));
-    m_oneClickPath = newEdit("oneClickPath");
+    m_oneClickPath = form::edit("oneClickPath");
     m_oneClickButton->hide();
     m_oneClickPath->hide();
     connect(m_oneClickButton, &QPushButton::clicked, this, &MainWindow::oneClickConfigure);
@@ -594,7 +586,7 @@ QWidget* MainWindow::buildStatus() {
     m_gps = newValue("gps");
     m_cell = newValue("cell");
     m_gpsUploadLink = newLink("gpsUploadLink", QStringLiteral("上传设置"));
-    m_gpsUploadLink->setEnabled(false);
+    connect(m_gpsUploadLink, &ClickLabel::clicked, this, &MainWindow::openGpsDialog);
     m_cellInfoLink = newLink("cellInfoLink", QStringLiteral("小区信息"));
     connect(m_cellInfoLink, &ClickLabel::clicked, this,
             [this] { showMessage(this, qs(cellInfoMessage(m_session.params()))); });
@@ -656,7 +648,7 @@ QWidget* MainWindow::buildTerminal() {
     layout->addWidget(m_receiveBox, 1);
 
     auto* send = new QHBoxLayout;
-    m_sendEdit = newEdit("sendEdit");
+    m_sendEdit = form::edit("sendEdit");
     m_sendHex = newBox("sendHex", QStringLiteral("HEX"));
     m_sendButton = newButton("sendButton");
     connect(m_sendButton, &QPushButton::clicked, this, &MainWindow::sendLine);
@@ -735,7 +727,7 @@ void MainWindow::retranslate() {
         s->protocolLabel->setText(text(kTextProtocol));
     }
     for (ClickLabel* link : {m_httpLink, m_mqttLink, m_serialSendLink, m_serialFilterLink,
-                             m_dataCacheLink, m_relayLink, m_apnLink, m_edgeLink})
+                             m_dataCacheLink, m_relayLink, m_apnLink, m_edgeLink, m_userCodeLink})
         link->setText(text(kTextSet));
     m_heartbeatBox->setText(text(kTextHeartbeat));
     m_registerBox->setText(text(kTextRegisterPacket));
@@ -773,12 +765,6 @@ void MainWindow::retranslate() {
     const bool en = m_lang == Language::English;
     m_remoteConfigBox->setText(en ? QStringLiteral("CloudSet") : QStringLiteral("远程配置"));
     m_remoteConfigLink->setText(en ? QStringLiteral("Set") : QStringLiteral("设置"));
-
-    const QString unavailable = unavailableText(m_lang);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_serialSendLink, m_serialFilterLink, m_relayLink,
-                                         m_dataCacheLink, m_remoteConfigLink, m_gpsUploadLink})
-        w->setToolTip(unavailable);
 }
 
 // --- the record in the controls ---
@@ -826,7 +812,6 @@ MainForm MainWindow::form() const {
 
 void MainWindow::setForm(const MainForm& f) {
     m_writingForm = true;  // the enabling rules run once, after every control is written
-    auto put = [](QLineEdit* e, const std::string& s) { e->setText(QString::fromStdString(s)); };
     setCombo(m_workMode, f.workMode);
     for (auto [row, s] : {std::pair{&m_serverA, &f.serverA}, std::pair{&m_serverB, &f.serverB}}) {
         row->enable->setChecked(s->enable);
@@ -927,6 +912,7 @@ void MainWindow::applyEnabling() {
     if (e.httpLink) m_httpLink->setEnabled(*e.httpLink);
     if (e.mqttLink) m_mqttLink->setEnabled(*e.mqttLink);
     m_relayBox->setEnabled(e.relay);
+    m_relayLink->setEnabled(e.relay);
     m_rtuButton->setEnabled(e.rtuButton);
     m_edgeLink->setEnabled(e.edgeLink);
     applyProductionEnabling();
@@ -1100,10 +1086,6 @@ void MainWindow::importWithDialog() {
     if (!path.isEmpty()) importFrom(path);
 }
 
-void MainWindow::showUnavailable() {
-    showMessage(this, unavailableText(m_lang));
-}
-
 void MainWindow::openFirmwareDialog() {
     auto* dialog =
         new FirmwareDialog(m_session, m_firmwarePath, m_kept.factoryResetAfterUpgrade == 1, this);
@@ -1116,42 +1098,58 @@ void MainWindow::openFirmwareDialog() {
 }
 
 void MainWindow::openTlsDialog() {
-    auto* dialog = new TlsDialog(m_session, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new TlsDialog(m_session, this));
 }
 
-// The feature dialogs change the record only; the main window shows none of their fields.
+// The feature dialogs change the record (and the PC settings they show) only; the main window
+// shows none of their fields.
 void MainWindow::openMqttDialog() {
-    auto* dialog = new MqttDialog(m_session, m_kept.mqttCloudServer, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new MqttDialog(m_session, m_kept.mqttCloudServer, this));
 }
 
 void MainWindow::openHttpDialog() {
-    auto* dialog = new HttpDialog(m_session, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new HttpDialog(m_session, this));
 }
 
 void MainWindow::openApnDialog() {
-    auto* dialog = new ApnDialog(m_session, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new ApnDialog(m_session, this));
 }
 
-// The form changes the record only; the main window shows none of its fields.
 void MainWindow::openPollDialog() {
-    auto* dialog = new PollDialog(m_session, m_kept.utf8Names, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new PollDialog(m_session, m_kept.utf8Names, this));
+}
+
+void MainWindow::openDataCacheDialog() {
+    openModal(new DataCacheDialog(m_session, this));
+}
+
+void MainWindow::openGpsDialog() {
+    openModal(new GpsDialog(m_session, this));
+}
+
+void MainWindow::openUserSettingsDialog() {
+    openModal(new UserSettingsDialog(m_lang, this));
+}
+
+void MainWindow::openRelayDialog() {
+    openModal(new RelayDialog(m_session, this));
+}
+
+void MainWindow::openSerialFilterDialog() {
+    openModal(new SerialFilterDialog(m_session, m_kept.hexSerialFilter, this));
+}
+
+void MainWindow::openTimedSendDialog() {
+    openModal(new TimedSendDialog(m_session, m_kept.hexTimedSend, this));
+}
+
+void MainWindow::openRemoteConfigDialog() {
+    openModal(new RemoteConfigDialog(m_session, this));
 }
 
 // The RTU form edits the record in place and runs the live test panel on the session.
 void MainWindow::openRtuDialog() {
-    auto* dialog = new RtuDialog(m_session, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    openModal(new RtuDialog(m_session, this));
 }
 
 void MainWindow::showAbout() {

@@ -88,13 +88,19 @@ private:
     void editConfigLockPassword();
     void exportWithDialog();
     void importWithDialog();
-    void showUnavailable();
     void openFirmwareDialog();
     void openTlsDialog();
     void openMqttDialog();
     void openHttpDialog();
     void openApnDialog();
     void openPollDialog();
+    void openDataCacheDialog();
+    void openGpsDialog();
+    void openUserSettingsDialog();
+    void openRelayDialog();
+    void openSerialFilterDialog();
+    void openTimedSendDialog();
+    void openRemoteConfigDialog();
     void openRtuDialog();
     void showAbout();
     void chooseProductionDir();
@@ -202,6 +208,7 @@ private:
     ClickLabel* m_remoteConfigLink = nullptr;
     QLabel* m_remoteConfigUuid = nullptr;
     QCheckBox* m_userCodeBox = nullptr;
+    ClickLabel* m_userCodeLink = nullptr;
     QLabel* m_userCodeVersion = nullptr;
     QLabel* m_edgeLabel = nullptr;
     QComboBox* m_edgeMode = nullptr;

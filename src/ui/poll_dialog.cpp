@@ -22,6 +22,7 @@
 
 #include "click_label.h"
 #include "file_io.h"
+#include "form_widgets.h"
 #include "message_box.h"
 #include "rtu/poll_csv.h"
 #include "rtu/upload_format.h"
@@ -29,41 +30,15 @@
 
 namespace dtu {
 
+using form::named;
+using form::numberEdit;
+using form::put;
+using form::qs;
+using form::setCombo;
+using form::text;
+using form::utf8;
+
 namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-QString text(Language lang, int id) {
-    return qs(langText(lang, id));
-}
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// A number edit: wide enough for its digits, no wider.
-QLineEdit* numberEdit(const char* name) {
-    auto* e = named(new QLineEdit, name);
-    e->setMaximumWidth(70);
-    return e;
-}
-
-std::string utf8(const QLineEdit* edit) {
-    return edit->text().toStdString();
-}
-
-void put(QLineEdit* edit, const std::string& value) {
-    edit->setText(QString::fromStdString(value));
-}
-
-// A stored value no entry stands for shows as no selection.
-void setCombo(QComboBox* combo, int index) {
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
 
 QString text(const PollText& t, Language lang) {
     return qs(t.text(lang));

@@ -1,4 +1,4 @@
-// dtuconf's I/O commands against a simulated RTU over a real pseudo-terminal.
+// dtuconf's I/O commands against a simulated device over a real pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -121,9 +121,9 @@ TEST_F(Rtu, WatchPollsEverySecondAndSeesTheInputsChange) {
 }
 
 TEST_F(Rtu, EachCommandFailsWithAClearLineWhenTheDeviceDoesNotAnswer) {
-    // Every command's first answer is lost: io's poll, the poll behind relay, the counter
-    // clear's acknowledgement, the calibration's.
-    start({"--drop", "1", "--drop", "2", "--drop", "3", "--drop", "4"});
+    // Every answer the commands wait for is lost: io's poll, the relay's acknowledgement and
+    // the poll behind it, the counter clear's acknowledgement, the calibration's.
+    start({"--drop", "1", "--drop", "2", "--drop", "3", "--drop", "4", "--drop", "5"});
     const std::vector<std::vector<std::string>> commands = {
         {"io"}, {"relay", "1", "close"}, {"counters", "clear"}};
     for (const auto& c : commands) {
@@ -135,7 +135,7 @@ TEST_F(Rtu, EachCommandFailsWithAClearLineWhenTheDeviceDoesNotAnswer) {
     EXPECT_EQ(cal.code, 1);
     EXPECT_EQ(cal.out, "校准失败\n");
 
-    const RunResult en = run({"--lang", "en", "io"});  // the fifth answer comes through
+    const RunResult en = run({"--lang", "en", "io"});  // the sixth answer comes through
     EXPECT_EQ(en.code, 0) << en.err;
 }
 
@@ -147,6 +147,37 @@ TEST_F(Rtu, BadArgumentsAreUsageErrors) {
         EXPECT_EQ(r.code, 2) << args[0];
         EXPECT_TRUE(has(r.err, "dtuconf: ")) << r.err;
     }
+}
+
+// The relay dialog's test switch from the command line, against a simulated single-relay DTU
+// that prints each relay change it makes.
+TEST(RelayTestCommand, SwitchesY1AndFailsWithAClearLineWhenTheDeviceIsSilent) {
+    SimProcess sim(DTUSIM_BIN, {"--drop", "3"});  // the third answer is lost
+    ASSERT_FALSE(sim.path().empty()) << "dtusim printed no path";
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", sim.path()});
+        return test::runProgram(DTUCONF_BIN, args);
+    };
+    const RunResult close = run({"relay-test", "close"});
+    EXPECT_EQ(close.code, 0) << close.err;
+    EXPECT_EQ(close.out, "Y1 闭合\n");
+    EXPECT_EQ(sim.nextLine(), "relays Y1-Y8: 1 0 0 0 0 0 0 0");
+
+    const RunResult open = run({"--lang", "en", "relay-test", "open"});
+    EXPECT_EQ(open.code, 0) << open.err;
+    EXPECT_EQ(open.out, "Y1 Open\n");
+    EXPECT_EQ(sim.nextLine(), "relays Y1-Y8: 0 0 0 0 0 0 0 0");
+
+    // The device switches but its acknowledgement is lost.
+    const RunResult lost = run({"relay-test", "close"});
+    EXPECT_EQ(lost.code, 1);
+    EXPECT_EQ(lost.out, "");
+    EXPECT_EQ(lost.err, "dtuconf: 设备无应答\n");
+    EXPECT_EQ(sim.nextLine(), "relays Y1-Y8: 1 0 0 0 0 0 0 0");
+
+    const RunResult bad = run({"relay-test", "toggle"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_TRUE(has(bad.err, "relay-test: open or close")) << bad.err;
 }
 
 }  // namespace

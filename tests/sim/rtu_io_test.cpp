@@ -92,12 +92,18 @@ TEST(SimRtu, AnalogueWordsSweepAndCalibrationIsAcknowledged) {
 }
 
 TEST(SimRtu, RelaysFollowThePanelFrameAndTheSingleRelayTestFrame) {
+    // Every relay frame is acknowledged as a write of item 81, and logged.
+    const Bytes ack = hex("88 3A 84 00 02 51 00 45 2E");
     for (DeviceKind kind : {DeviceKind::Rtu, DeviceKind::Dtu}) {
         Device d(kind);
-        EXPECT_TRUE(d.receive(relayControlRequest({3, 3, 1, 3, 3, 3, 3, 1}), 0ms).empty());
+        EXPECT_EQ(d.receive(relayControlRequest({3, 3, 1, 3, 3, 3, 3, 1}), 0ms),
+                  std::vector<Bytes>{ack});
         // The test frame of a device with a single relay: Y1 closes, 2 leaves the others.
-        EXPECT_TRUE(
-            d.receive(hex("88 3A 84 00 0B 51 00 08 01 02 02 02 02 02 02 02 45 2E"), 0ms).empty());
+        EXPECT_EQ(d.receive(hex("88 3A 84 00 0B 51 00 08 01 02 02 02 02 02 02 02 45 2E"), 0ms),
+                  std::vector<Bytes>{ack});
+        EXPECT_EQ(d.takeLog(), (std::vector<std::string>{"relays Y1-Y8: 0 0 1 0 0 0 0 1",
+                                                         "relays Y1-Y8: 1 0 1 0 0 0 0 1"}));
+        EXPECT_TRUE(d.takeLog().empty());
         const LiveState closed = poll(d, 0ms);
         EXPECT_EQ(closed.liveRelays[0], 1);
         EXPECT_EQ(closed.liveRelays[2], 1);

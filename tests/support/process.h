@@ -2,8 +2,10 @@
 
 // Runs the project's programs as a user or a script would, and keeps a simulated device
 // serving on a pseudo-terminal for the length of a test.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,18 @@ public:
     }
     const std::string& path() const { return m_path; }
     bool running() { return m_process.state() == QProcess::Running; }
+    // The next line the device printed after its path (what it did), or nothing within the
+    // limit.
+    std::optional<std::string> nextLine(int limitMs = 10000) {
+        QElapsedTimer since;
+        since.start();
+        while (!m_process.canReadLine()) {
+            const qint64 left = limitMs - since.elapsed();
+            if (left <= 0 || !m_process.waitForReadyRead(static_cast<int>(left))) break;
+        }
+        if (!m_process.canReadLine()) return std::nullopt;
+        return m_process.readLine().trimmed().toStdString();
+    }
 
 private:
     QProcess m_process;

@@ -5,17 +5,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <algorithm>
 
 #include "apn_dialog.h"
-#include "click_label.h"
 #include "http_dialog.h"
 #include "mqtt_dialog.h"
 #include "params/field_table.h"
@@ -28,51 +24,7 @@ namespace {
 namespace f = fields;
 using uitest::waitFor;
 
-class FeatureDialogs : public uitest::WindowOnDevice {
-protected:
-    // Clicks the link (ticking its box first where the link follows one) and returns the
-    // dialog it opened.
-    template <typename D>
-    D* open(const char* link, const char* box = nullptr) {
-        if (box) find<QCheckBox>(box)->setChecked(true);
-        auto* l = find<ClickLabel>(link);
-        EXPECT_TRUE(l->isEnabled()) << link;
-        click(l);
-        D* dialog = window->findChild<D*>();
-        EXPECT_TRUE(dialog && dialog->isVisible()) << link;
-        return dialog;
-    }
-    template <typename T>
-    static T* in(QWidget* dialog, const char* name) {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    void typeIn(QWidget* dialog, const char* name, const QString& text) {
-        QLineEdit* e = in<QLineEdit>(dialog, name);
-        e->selectAll();
-        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
-            QTest::keyClicks(e, text);
-        else
-            e->insert(text);
-    }
-    // Closes a dialog with a button (or its close box) and waits until it is gone.
-    bool closeWith(QWidget* dialog, const char* button) {
-        QPointer<QWidget> alive(dialog);
-        if (button)
-            click(in<QPushButton>(dialog, button));
-        else
-            dialog->close();
-        return waitFor([&] { return alive.isNull(); });
-    }
-    static void saveShot(QWidget* dialog, const char* name) {
-        const QDir dir(QStringLiteral(DTU_ARTIFACTS_DIR));
-        ASSERT_TRUE(dir.mkpath(QStringLiteral(".")));
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        ASSERT_TRUE(dialog->grab().save(path)) << path.toStdString();
-        std::printf("screenshot: %s\n", qPrintable(path));
-    }
-};
+class FeatureDialogs : public uitest::DialogsOnDevice {};
 
 TEST_F(FeatureDialogs, MqttOkReachesTheDeviceWithTheSaveAndCancelKeepsNothing) {
     read();

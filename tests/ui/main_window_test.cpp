@@ -125,14 +125,21 @@ TEST_F(WindowOnDevice, EnablingFollowsWorkModeBoxesAndDeviceKind) {
     workMode->setCurrentIndex(0);
     EXPECT_TRUE(find<QCheckBox>("serverAEnable")->isEnabled());
 
-    // The simulated DTU reports kind 1: relay box on, RTU settings off.
+    // The simulated DTU reports kind 1: relay box and its link on, RTU settings off.
     EXPECT_TRUE(find<QCheckBox>("relayEnable")->isEnabled());
+    EXPECT_TRUE(find<ClickLabel>("relayLink")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("rtuButton")->isEnabled());
     EXPECT_TRUE(find<ClickLabel>("mqttLink")->isEnabled());
-    EXPECT_TRUE(find<ClickLabel>("apnLink")->isEnabled());  // no rule switches it
-    // Links to settings that are not built yet stay off and say why.
-    EXPECT_FALSE(find<ClickLabel>("serialFilterLink")->isEnabled());
-    EXPECT_FALSE(find<ClickLabel>("serialFilterLink")->toolTip().isEmpty());
+    // No rule switches these.
+    for (const char* name : {"apnLink", "serialSendLink", "serialFilterLink", "dataCacheLink",
+                             "remoteConfigLink", "userCodeLink", "gpsUploadLink", "certLink"})
+        EXPECT_TRUE(find<ClickLabel>(name)->isEnabled()) << name;
+    // An RTU has no single relay: the box and its link go off.
+    session.params().set(fields::deviceKind, 2);
+    workMode->setCurrentIndex(1);
+    EXPECT_FALSE(find<QCheckBox>("relayEnable")->isEnabled());
+    EXPECT_FALSE(find<ClickLabel>("relayLink")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("rtuButton")->isEnabled());
 }
 
 TEST_F(WindowOnDevice, LanguageSwitchRelabelsClearsAndKeepsTheChoices) {

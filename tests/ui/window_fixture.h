@@ -5,16 +5,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "click_label.h"
 #include "main_window.h"
 #include "pty_server.h"
 #include "session.h"
@@ -119,6 +123,54 @@ protected:
     sim::DeviceKind kind = sim::DeviceKind::Dtu;
     sim::SimOptions simOptions;  // faults, set before SetUp
     std::unique_ptr<sim::PtyServer> device;
+};
+
+// The window on the simulated device with what the feature dialog tests need: opening a dialog
+// from its link, its widgets by name, closing it, and pictures of it.
+class DialogsOnDevice : public WindowOnDevice {
+protected:
+    // Clicks the link (ticking its box first where the link follows one) and returns the
+    // dialog it opened.
+    template <typename D>
+    D* open(const char* link, const char* box = nullptr) {
+        if (box) find<QCheckBox>(box)->setChecked(true);
+        auto* l = find<ClickLabel>(link);
+        EXPECT_TRUE(l->isEnabled()) << link;
+        click(l);
+        D* dialog = window->findChild<D*>();
+        EXPECT_TRUE(dialog && dialog->isVisible()) << link;
+        return dialog;
+    }
+    template <typename T>
+    static T* in(QWidget* dialog, const char* name) {
+        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void typeIn(QWidget* dialog, const char* name, const QString& text) {
+        QLineEdit* e = in<QLineEdit>(dialog, name);
+        e->selectAll();
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
+            QTest::keyClicks(e, text);
+        else
+            e->insert(text);
+    }
+    // Closes a dialog with a button (or its close box) and waits until it is gone.
+    bool closeWith(QWidget* dialog, const char* button) {
+        QPointer<QWidget> alive(dialog);
+        if (button)
+            click(in<QPushButton>(dialog, button));
+        else
+            dialog->close();
+        return waitFor([&] { return alive.isNull(); });
+    }
+    static void saveShot(QWidget* dialog, const char* name) {
+        const QDir dir(QStringLiteral(DTU_ARTIFACTS_DIR));
+        ASSERT_TRUE(dir.mkpath(QStringLiteral(".")));
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(dialog->grab().save(path)) << path.toStdString();
+        std::printf("screenshot: %s\n", qPrintable(path));
+    }
 };
 
 }  // namespace dtu::uitest

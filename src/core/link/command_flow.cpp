@@ -258,7 +258,39 @@ void CommandFlow::onBurst(std::span<const std::uint8_t> burst) {
     onAnswer(burst);
 }
 
+namespace {
+
+// The acknowledgement of a live request (relay switching and test, counter clear, calibration,
+// certificate chunk) rather than of a save. Such an answer is no answer to the management
+// command outstanding: a save that the device has not answered must neither pass for saved nor
+// lose its time-out because a relay was switched meanwhile.
+bool acknowledgesLiveRequest(std::span<const std::uint8_t> frame) {
+    if (frameCommand(frame) != answerCode(CMD_WRITE) || frame.size() < kFrameOverhead + 2)
+        return false;
+    const std::uint8_t tag = frame[5];
+    return tag == TAG_RELAYS || tag == TAG_COUNTERS || tag == TAG_CALIBRATION ||
+           tag == TAG_CERT_CHUNK;
+}
+
+}  // namespace
+
+void CommandFlow::onWriteAnswer(std::span<const std::uint8_t> frame) {
+    // The tail is not an acknowledgement: only a payload of two bytes or more carries one.
+    if (frame.size() < kFrameOverhead + 2) return;
+    const std::uint8_t tag = frame[5];
+    const std::uint8_t status = frame[6];
+    if (status == 0) {
+        if (tag == TAG_CALIBRATION) m_live.calibrationAcked = true;
+        if (tag == TAG_CERT_CHUNK) m_params.set(fields::certChunkAcked, 1);
+    }
+    m_fx.writeAnswered(tag, status);
+}
+
 void CommandFlow::onAnswer(std::span<const std::uint8_t> frame) {
+    if (acknowledgesLiveRequest(frame)) {
+        onWriteAnswer(frame);
+        return;
+    }
     m_fx.stopTimer(LinkTimer::Reply);
     enableCommands(true);
 
@@ -294,12 +326,7 @@ void CommandFlow::onAnswer(std::span<const std::uint8_t> frame) {
         }
         case answerCode(CMD_WRITE):
             finish(PendingCommand::Save, kTextSaveOk);
-            if (frame[6] == 0) {
-                if (frame[5] == TAG_CALIBRATION) m_live.calibrationAcked = true;
-                if (frame[5] == TAG_CERT_CHUNK) m_params.set(fields::certChunkAcked, 1);
-            }
-            // The tail is not an acknowledgement: only a payload of two bytes or more carries one.
-            if (frame.size() >= kFrameOverhead + 2) m_fx.writeAnswered(frame[5], frame[6]);
+            onWriteAnswer(frame);
             break;
         case answerCode(CMD_FACTORY_RESET):
         case answerCode(CMD_DEEP_RESET):

@@ -141,6 +141,7 @@ private:
     void begin(PendingCommand command, int timeoutMs);
     void enableCommands(bool on);
     void onAnswer(std::span<const std::uint8_t> frame);
+    void onWriteAnswer(std::span<const std::uint8_t> frame);
     void onProbeTick();
     std::string text(int id) const;
 

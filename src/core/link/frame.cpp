@@ -134,6 +134,14 @@ std::array<std::uint8_t, 18> relayControlRequest(const std::array<std::uint8_t, 
                           {TAG_RELAYS, 0x00, 0x08, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]});
 }
 
+std::array<std::uint8_t, 18> relayTestRequest(bool close) {
+    constexpr std::uint8_t kNoRelay = 2;
+    std::array<std::uint8_t, 8> actions;
+    actions.fill(kNoRelay);
+    actions[0] = close ? 1 : 0;
+    return relayControlRequest(actions);
+}
+
 std::array<std::uint8_t, 12> calibrationRequest() {
     return fixedFrame<12>(CMD_WRITE_MORE, {TAG_CALIBRATION, 0x00, 0x02, 0x01, 0x01});
 }

@@ -104,6 +104,9 @@ std::array<std::uint8_t, 11> ioPollRequest();         // read items 80, 81, 82, 
 std::array<std::uint8_t, 11> clearCountersRequest();  // item 83 with one zero byte
 // Item 81 with the eight relay actions Y1..Y8 (0 open, 1 close, 3 leave unchanged).
 std::array<std::uint8_t, 18> relayControlRequest(const std::array<std::uint8_t, 8>& actions);
+// The relay test of a single-relay device: Y1 closed (1) or opened (0), Y2..Y8 given the value
+// 2, which no relay acts on.
+std::array<std::uint8_t, 18> relayTestRequest(bool close);
 std::array<std::uint8_t, 12> calibrationRequest();  // item 183 with 01 01
 
 }  // namespace dtu

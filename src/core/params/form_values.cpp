@@ -27,6 +27,12 @@ std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang)
            "字节（一个汉字占2字节）";
 }
 
+std::string tooManyBytesMessage(FormLabel label, std::size_t maxBytes, Language lang) {
+    if (lang == Language::English)
+        return std::string(label.english) + ": at most " + std::to_string(maxBytes) + " bytes";
+    return std::string(label.chinese) + "不能超过" + std::to_string(maxBytes) + "字节";
+}
+
 std::string notGbkMessage(FormLabel label, Language lang) {
     if (lang == Language::English)
         return std::string(label.english) +

@@ -27,6 +27,8 @@ struct FormLabel {
 };
 std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang);
 std::string notGbkMessage(FormLabel label, Language lang);
+// For bytes typed as hex digits, where every byte is one byte.
+std::string tooManyBytesMessage(FormLabel label, std::size_t maxBytes, Language lang);
 
 // What the user typed into a text edit, as the GBK bytes its field will hold, or why it cannot
 // be held: a character GBK lacks (notGbkMessage), or more than maxBytes (the dialog's own

@@ -330,6 +330,39 @@ TEST_F(Flow, WriteAcknowledgementsSetTheFlagsOfWhatTheyAcknowledge) {
     EXPECT_TRUE(live.calibrationAcked);
 }
 
+TEST_F(Flow, LiveAcknowledgementsAreNoAnswerToTheCommandOutstanding) {
+    // A relay switched, counters cleared, a calibration and a certificate chunk, each
+    // acknowledged while a save waits for its answer.
+    const std::vector<Bytes> acks = {
+        hex("88 3A 84 00 02 51 00 45 2E"), hex("88 3A 84 00 02 53 00 45 2E"),
+        hex("88 3A 84 00 02 B7 00 45 2E"), hex("88 3A 84 00 02 BB 00 45 2E")};
+    openAt(9600);
+    flow.setParamsRead();
+    ASSERT_TRUE(flow.save());
+    for (const Bytes& ack : acks) burst(ack);
+    EXPECT_EQ(flow.pending(), PendingCommand::Save);
+    EXPECT_FALSE(world.commandsEnabled);
+    EXPECT_EQ(world.deadlines.at(LinkTimer::Reply), 3000);
+    EXPECT_TRUE(live.calibrationAcked);  // what they acknowledge still counts
+    EXPECT_EQ(params.get(fields::certChunkAcked), 1);
+    // The save the device never answered fails, and stays failed when a relay is switched
+    // after.
+    world.advance(3000, flow);
+    burst(acks[0]);
+    EXPECT_EQ(world.log, "保存参数失败\r\n");
+    EXPECT_TRUE(world.finished.size() == 1 && !world.finished[0].second);
+    // Its own late answer still reports it.
+    burst(hex("88 3A 84 00 02 01 00 45 2E"));
+    EXPECT_EQ(world.log, "保存参数失败\r\n保存参数:成功\r\n");
+
+    // A read outstanding is not ended either: its answer still reports success.
+    flow.read();
+    burst(acks[0]);
+    EXPECT_EQ(flow.pending(), PendingCommand::Read);
+    burst(kItem1Answer);
+    EXPECT_EQ(world.log, "保存参数失败\r\n保存参数:成功\r\n获取参数:成功\r\n");
+}
+
 // A device that answers the probe only at its own rate.
 void deviceAt(World& world, CommandFlow& flow, int baud) {
     world.device = [&world, &flow, baud](const Bytes& request) {

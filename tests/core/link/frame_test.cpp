@@ -27,6 +27,11 @@ TEST(FixedFrames, MatchTheCommandTableByteForByte) {
     EXPECT_EQ(toBytes(calibrationRequest()), hex("88 3A 84 00 05 B7 00 02 01 01 45 2E"));
     EXPECT_EQ(toBytes(relayControlRequest({3, 3, 1, 3, 3, 3, 3, 3})),
               hex("88 3A 84 00 0B 51 00 08 03 03 01 03 03 03 03 03 45 2E"));
+    // The relay test: Y1 closes (1) or opens (0); Y2..Y8 carry 2, which no relay acts on.
+    EXPECT_EQ(toBytes(relayTestRequest(true)),
+              hex("88 3A 84 00 0B 51 00 08 01 02 02 02 02 02 02 02 45 2E"));
+    EXPECT_EQ(toBytes(relayTestRequest(false)),
+              hex("88 3A 84 00 0B 51 00 08 00 02 02 02 02 02 02 02 45 2E"));
 }
 
 TEST(FullReadRequest, Is121BytesAskingForTheParameterAndStatusTags) {

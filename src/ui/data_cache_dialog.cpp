@@ -1,0 +1,167 @@
+#include "data_cache_dialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "form_widgets.h"
+#include "session.h"
+
+namespace dtu {
+
+using form::named;
+using form::pick;
+using form::qs;
+
+namespace {
+
+// The OK button at the right of its own row.
+QHBoxLayout* okRow(QDialog* dialog, Language lang) {
+    auto* ok = named(new QPushButton(form::text(lang, kTextOk)), "okButton");
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    return row;
+}
+
+// An edit with its unit after it.
+QHBoxLayout* withUnit(QLineEdit* edit, const QString& unit) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit);
+    row->addWidget(new QLabel(unit));
+    row->addStretch(1);
+    return row;
+}
+
+}  // namespace
+
+DataCacheDialog::DataCacheDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
+    const Language lang = session.language();
+    setObjectName(QStringLiteral("dataCacheDialog"));
+    setWindowTitle(QStringLiteral("Cache"));
+
+    m_count = form::numberEdit("count", 110);
+    m_interval = form::numberEdit("interval");
+    m_lengthPrefix = named(new QCheckBox(form::text(lang, kTextWithDataSize)), "lengthPrefix");
+    m_timePrefix = named(new QCheckBox(form::text(lang, kTextWithTime)), "timePrefix");
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(form::text(lang, kTextCacheSize)), 0, 0, 1, 2);
+    grid->addWidget(new QLabel(form::text(lang, kTextCacheItems)), 1, 0);
+    grid->addWidget(m_count, 1, 1, Qt::AlignLeft);
+    grid->addWidget(new QLabel(form::text(lang, kTextCacheSendInterval)), 2, 0);
+    grid->addLayout(withUnit(m_interval, QStringLiteral("ms")), 2, 1);
+    grid->addWidget(m_lengthPrefix, 3, 0, 1, 2);
+    grid->addWidget(m_timePrefix, 4, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(okRow(this, lang));
+    setMinimumWidth(320);
+
+    DataCacheForm values;
+    values.open(session.params());
+    showForm(values);
+}
+
+DataCacheForm DataCacheDialog::form() const {
+    DataCacheForm f;
+    f.count = form::utf8(m_count);
+    f.intervalMs = form::utf8(m_interval);
+    f.lengthPrefix = m_lengthPrefix->isChecked();
+    f.timePrefix = m_timePrefix->isChecked();
+    return f;
+}
+
+void DataCacheDialog::showForm(const DataCacheForm& f) {
+    form::put(m_count, f.count);
+    form::put(m_interval, f.intervalMs);
+    m_lengthPrefix->setChecked(f.lengthPrefix);
+    m_timePrefix->setChecked(f.timePrefix);
+}
+
+void DataCacheDialog::accept() {
+    form().accept(m_session.params());
+    QDialog::accept();
+}
+
+GpsDialog::GpsDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session) {
+    const Language lang = session.language();
+    setObjectName(QStringLiteral("gpsDialog"));
+    setWindowTitle(QStringLiteral("GPS"));
+
+    m_mode = named(new QComboBox, "mode");
+    for (std::string_view entry : gpsModeEntries(lang)) m_mode->addItem(qs(entry));
+    m_interval = form::numberEdit("interval");
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(pick(lang, "上传方式", "Upload")), 0, 0);
+    grid->addWidget(m_mode, 0, 1, Qt::AlignLeft);
+    grid->addWidget(new QLabel(pick(lang, "上传间隔", "Interval")), 1, 0);
+    grid->addLayout(withUnit(m_interval, pick(lang, "s（1-65535）", "s (1-65535)")), 1, 1);
+    grid->setColumnStretch(1, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(okRow(this, lang));
+    setMinimumWidth(300);
+
+    GpsUploadForm values;
+    values.open(session.params());
+    showForm(values);
+}
+
+GpsUploadForm GpsDialog::form() const {
+    GpsUploadForm f;
+    f.mode = m_mode->currentIndex();
+    f.interval = form::utf8(m_interval);
+    return f;
+}
+
+void GpsDialog::showForm(const GpsUploadForm& f) {
+    form::setCombo(m_mode, f.mode);
+    form::put(m_interval, f.interval);
+}
+
+void GpsDialog::accept() {
+    form().accept(m_session.params());
+    QDialog::accept();
+}
+
+UserSettingsDialog::UserSettingsDialog(Language lang, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("userSettingsDialog"));
+    setWindowTitle(pick(lang, "用户设置", "User settings"));
+    const QString unavailable = pick(lang, "设备没有读写用户FLASH的命令，此功能暂未提供",
+                                     "The device has no command to read or write its user "
+                                     "flash; not available");
+    auto* layout = new QVBoxLayout(this);
+    struct Row {
+        const char* edit;
+        const char* button;
+        const char* chinese;
+        const char* english;
+    };
+    for (const Row& r : {Row{"readData", "readButton", "读取用户FLASH(仅支持读0-256字节)",
+                             "Read user FLASH (bytes 0-256 only)"},
+                         Row{"writeData", "writeButton", "写用户FLASH(仅支持写0-256字节)",
+                             "Write user FLASH (bytes 0-256 only)"}}) {
+        layout->addWidget(form::edit(r.edit, 360));
+        auto* button = named(new QPushButton(pick(lang, r.chinese, r.english)), r.button);
+        button->setEnabled(false);
+        button->setToolTip(unavailable);
+        layout->addWidget(button, 0, Qt::AlignLeft);
+    }
+    auto* note = named(new QLabel(unavailable), "note");
+    note->setWordWrap(true);
+    note->setEnabled(false);  // drawn as a remark
+    layout->addWidget(note);
+    layout->addStretch(1);
+}
+
+}  // namespace dtu

@@ -1,0 +1,77 @@
+#include "remote_config_dialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "form_widgets.h"
+#include "message_box.h"
+#include "session.h"
+
+namespace dtu {
+
+using form::named;
+using form::pick;
+using form::qs;
+
+RemoteConfigDialog::RemoteConfigDialog(Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_lang(session.language()) {
+    setObjectName(QStringLiteral("remoteConfigDialog"));
+    setWindowTitle(pick(m_lang, "远程配置", "CloudSet"));
+    m_server = form::edit("server", 260);
+    m_password = form::edit("password", 260);
+    m_status = named(new QLabel, "status");
+    // What the device reported: shown as the characters it sent, never as markup.
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setMargin(3);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(pick(m_lang, "配置服务器", "Ip")), 0, 0);
+    grid->addWidget(m_server, 0, 1);
+    grid->addWidget(new QLabel(pick(m_lang, "通讯密码", "Password")), 1, 0);
+    grid->addWidget(m_password, 1, 1);
+    grid->addWidget(m_status, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &RemoteConfigDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    RemoteConfigForm values;
+    values.open(session.params(), m_lang);
+    showForm(values);
+}
+
+RemoteConfigForm RemoteConfigDialog::form() const {
+    RemoteConfigForm f;
+    f.server = form::utf8(m_server);
+    f.password = form::utf8(m_password);
+    f.status = m_status->text().toStdString();
+    return f;
+}
+
+void RemoteConfigDialog::showForm(const RemoteConfigForm& f) {
+    form::put(m_server, f.server);
+    form::put(m_password, f.password);
+    m_status->setText(QString::fromStdString(f.status));
+}
+
+void RemoteConfigDialog::accept() {
+    if (const auto refusal = form().accept(m_session.params(), m_lang)) {
+        showMessage(this, qs(*refusal));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace dtu
