@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "app_icon.h"
 #include "main_window.h"
@@ -12,14 +13,27 @@
 #include "pty_server.h"
 #endif
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dtuconf"));
-    QApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
-    QApplication::setWindowIcon(dtu::applicationIcon());  // every window and dialog shows it
+namespace {
 
+// --help and --version only print, so they need no window system: a package build or a
+// terminal without a display can ask for them.
+bool asksForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+            a == "-v")
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Configuration tool for 4G data terminals"));
+    parser.setApplicationDescription(QStringLiteral(
+        "The desktop tool that configures 4G cellular data terminals (DTU and RTU) over a serial "
+        "port."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption demo(QStringLiteral("demo"),
@@ -31,7 +45,23 @@ int main(int argc, char** argv) {
                        "analogue inputs and counters. Implies --demo."),
         QStringLiteral("kind"));
     parser.addOption(demoKind);
-    parser.process(app);
+
+    if (asksForText(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("dtuconf-gui"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
+        parser.process(text);  // prints and exits
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("dtuconf"));  // names the settings folder
+    QApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
+    QApplication::setWindowIcon(dtu::applicationIcon());  // every window and dialog shows it
+    if (!parser.parse(QApplication::arguments())) {
+        std::fprintf(stderr, "dtuconf-gui: %s\nTry 'dtuconf-gui --help'.\n",
+                     parser.errorText().toLocal8Bit().constData());
+        return 2;
+    }
     const QString kind = parser.value(demoKind);
     if (parser.isSet(demoKind) && kind != QStringLiteral("dtu") && kind != QStringLiteral("rtu")) {
         std::fprintf(stderr, "dtuconf-gui: --demo-kind expects dtu or rtu\n");

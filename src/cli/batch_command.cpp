@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 
+#include "command_table.h"
 #include "common.h"
 #include "device_commands.h"
 #include "device_provisioner.h"
@@ -29,16 +30,6 @@
 namespace dtu::cli {
 
 namespace {
-
-const char* kBatchUsage =
-    "usage: dtuconf batch --plan PLAN.csv [--base FILE] [--ports GLOB] [--jobs N]\n"
-    "       [--baud N|auto] [--parity P] [--stop S] [--password PW] [--pieces] [--lang zh|en]\n"
-    "       [--firmware F.bin [--factory-reset]] [--ca F [--cert F] [--key F]]\n"
-    "       [--record FILE|postgresql://USER@HOST[:PORT]/DB] [--station NAME]\n"
-    "       [--production-dir DIR]";
-const char* kRecordsUsage =
-    "usage: dtuconf records [--record FILE|postgresql://...] [--imei X] [--csv | --json]\n"
-    "       [--production-dir DIR]";
 
 // The live table is drawn at most this often.
 constexpr int kRedrawMs = 100;
@@ -481,7 +472,7 @@ int runBatch(const std::vector<std::string>& argv) {
                 jobs = static_cast<std::size_t>(n);
         }
     }
-    if (!error.empty()) return fail(kExitUsage, error + "\n" + kBatchUsage);
+    if (!error.empty()) return usageError("batch", error);
 
     // The whole plan, and every file, before any port is touched.
     const std::string planPath = *args->value("--plan");
@@ -553,7 +544,7 @@ int runRecords(const std::vector<std::string>& argv) {
     if (args && !args->positional().empty()) error = "unexpected argument " + args->positional()[0];
     if (args && error.empty() && args->flag("--csv") && args->flag("--json"))
         error = "give --csv or --json, not both";
-    if (!error.empty()) return fail(kExitUsage, error + "\n" + kRecordsUsage);
+    if (!error.empty()) return usageError("records", error);
 
     auto app = ensureApp();
     const auto target = recordTarget(*args, error);

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "command_table.h"
 #include "common.h"
 #include "files/param_json.h"
 #include "io_commands.h"
@@ -27,62 +28,10 @@ namespace dtu::cli {
 
 namespace {
 
-const std::set<std::string> kGlobalValues = {"--port",     "--baud", "--parity",        "--stop",
-                                             "--password", "--lang", "--production-dir"};
-const std::set<std::string> kGlobalFlags = {"--sim", "--pieces"};
-
 // No device command may keep the tool waiting longer than this, whatever the device does.
 constexpr int kWatchdogMs = 120000;
 // The diagnostics and device text answers are not awaited by the window; a script waits this long.
 constexpr int kStatusAnswerMs = 3000;
-
-struct CommandInfo {
-    const char* name;
-    std::set<std::string> values;
-    std::set<std::string> flags;
-    std::size_t minArgs;
-    std::size_t maxArgs;
-    const char* usage;
-};
-
-const CommandInfo kCommands[] = {
-    {"probe", {}, {}, 0, 0, "probe"},
-    {"read", {"-o"}, {"--json"}, 0, 0, "read [-o FILE.cfg|FILE.json] [--json]"},
-    {"save", {}, {}, 1, 1, "save FILE.cfg|FILE.json"},
-    {"set", {}, {}, 1, SIZE_MAX, "set NAME=VALUE..."},
-    {"reboot", {}, {}, 0, 0, "reboot"},
-    {"reset", {}, {}, 0, 0, "reset"},
-    {"deep-reset", {}, {}, 0, 0, "deep-reset"},
-    {"status", {}, {}, 0, 0, "status"},
-    {"diag", {}, {}, 0, 0, "diag"},
-    {"text", {}, {}, 0, 0, "text"},
-    {"mqtt-status", {}, {}, 0, 0, "mqtt-status"},
-    {"flash", {}, {"--factory-reset"}, 1, 1, "flash FILE.bin [--factory-reset]"},
-    {"certs",
-     {"--ca", "--cert", "--key"},
-     {"--checksums"},
-     0,
-     0,
-     "certs [--ca F] [--cert F] [--key F] [--checksums]"},
-    {"label",
-     {"--model", "--print-port"},
-     {"--no-logo"},
-     0,
-     0,
-     "label --model NAME [--no-logo] [--print-port N]"},
-    {"register", {"--server"}, {}, 0, 0, "register [--server HOST:PORT]"},
-    {"io", {}, {"--watch", "--json"}, 0, 0, "io [--watch] [--json]"},
-    {"relay", {}, {}, 2, 2, "relay N open|close"},
-    {"relay-test", {}, {}, 1, 1, "relay-test close|open"},
-    {"counters", {}, {}, 1, 1, "counters clear"},
-    {"calibrate", {}, {}, 0, 0, "calibrate"},
-};
-
-const CommandInfo* findCommand(const std::string& name) {
-    for (const auto& c : kCommands)
-        if (name == c.name) return &c;
-    return nullptr;
-}
 
 // The receive box's "\r\n" line ends as the terminal wants them.
 std::string terminalText(const QString& text) {
@@ -341,23 +290,31 @@ void configureSession(Session& session, const LinkOptions& options) {
 }
 
 bool isDeviceCommand(const std::string& name) {
-    return findCommand(name) != nullptr;
+    const Command* c = findCommand(name);
+    return c && isDevice(*c);
 }
 
 bool isGlobalValueOption(const std::string& arg) {
-    return kGlobalValues.count(arg) != 0;
+    for (const auto& o : deviceOptions())
+        if (o.name == arg) return !o.value.empty();
+    return false;
 }
 
 bool isGlobalFlag(const std::string& arg) {
-    return kGlobalFlags.count(arg) != 0;
+    for (const auto& o : deviceOptions())
+        if (o.name == arg) return o.value.empty();
+    return false;
 }
 
 int runDeviceCommand(const std::string& name, const std::vector<std::string>& argv) {
-    const CommandInfo& info = *findCommand(name);
-    std::set<std::string> values = kGlobalValues;
-    values.insert(info.values.begin(), info.values.end());
-    std::set<std::string> flags = kGlobalFlags;
-    flags.insert(info.flags.begin(), info.flags.end());
+    const Command& info = *findCommand(name);
+    std::set<std::string> values;
+    std::set<std::string> flags;
+    for (const auto& o : deviceOptions())
+        (o.value.empty() ? flags : values).insert(std::string(o.name));
+    const UsageOptions own = optionsInUsage(info.usage);
+    values.insert(own.values.begin(), own.values.end());
+    flags.insert(own.flags.begin(), own.flags.end());
 
     std::string error;
     auto args = Args::parse(argv, values, flags, error);
@@ -368,9 +325,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (args && error.empty()) options = parseLinkOptions(*args, error);
     std::optional<std::vector<FieldAssignment>> assignments;
     if (options && name == "set") assignments = parseAssignments(args->positional(), error);
-    if (!error.empty())
-        return fail(kExitUsage,
-                    error + "\nusage: dtuconf [--port PATH | --sim] [OPTIONS] " + info.usage);
+    if (!error.empty()) return usageError(name, error);
     if (assignments) {
         if (const std::string why = refuseAssignments(*assignments); !why.empty())
             return fail(kExitUsage, why);

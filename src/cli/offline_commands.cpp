@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "args.h"
+#include "command_table.h"
 #include "common.h"
 #include "file_io.h"
 #include "files/param_file.h"
@@ -23,13 +24,13 @@ namespace {
 std::optional<Args> parseArgs(const std::vector<std::string>& argv,
                               const std::set<std::string>& values,
                               const std::set<std::string>& flags, std::size_t positionals,
-                              const char* usage) {
+                              std::string_view command) {
     std::string error;
     auto args = Args::parse(argv, values, flags, error);
     if (args && args->positional().size() != positionals)
         error = "expected " + std::to_string(positionals) + " argument(s)";
     if (!error.empty()) {
-        fail(kExitUsage, error + "\nusage: dtuconf " + usage);
+        usageError(command, error);
         return std::nullopt;
     }
     return args;
@@ -38,15 +39,14 @@ std::optional<Args> parseArgs(const std::vector<std::string>& argv,
 }  // namespace
 
 int runFrame(const std::vector<std::string>& argv) {
-    const char* usage = "frame read-request [--password PW] | frame save FILE.cfg [--password PW]";
-    if (argv.empty()) return fail(kExitUsage, std::string("usage: dtuconf ") + usage);
+    if (argv.empty()) return usageError("frame", "give read-request or save");
     const std::string kind = argv.front();
     const std::vector<std::string> rest(argv.begin() + 1, argv.end());
 
     if (kind != "read-request" && kind != "save")
-        return fail(kExitUsage, "unknown frame kind '" + kind + "'\nusage: dtuconf " + usage);
+        return usageError("frame", "unknown frame kind '" + kind + "'");
     const bool save = kind == "save";
-    const auto args = parseArgs(rest, {"--password"}, {}, save ? 1 : 0, usage);
+    const auto args = parseArgs(rest, {"--password"}, {}, save ? 1 : 0, "frame");
     if (!args) return kExitUsage;
     std::string error;
     const auto lock = parsePassword(*args, error);
@@ -81,8 +81,7 @@ int runFrame(const std::vector<std::string>& argv) {
 }
 
 int runDecode(const std::vector<std::string>& argv) {
-    const char* usage = "decode [-i BASE.cfg] [-o OUT.cfg] [--json] HEXFILE|-";
-    const auto args = parseArgs(argv, {"-i", "-o"}, {"--json"}, 1, usage);
+    const auto args = parseArgs(argv, {"-i", "-o"}, {"--json"}, 1, "decode");
     if (!args) return kExitUsage;
 
     const std::string source = args->positional()[0];
@@ -125,7 +124,7 @@ int runDecode(const std::vector<std::string>& argv) {
 }
 
 int runShow(const std::vector<std::string>& argv) {
-    const auto args = parseArgs(argv, {}, {"--json"}, 1, "show FILE.cfg [--json]");
+    const auto args = parseArgs(argv, {}, {"--json"}, 1, "show");
     if (!args) return kExitUsage;
     DeviceParams params;
     if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
@@ -134,7 +133,7 @@ int runShow(const std::vector<std::string>& argv) {
 }
 
 int runConvert(const std::vector<std::string>& argv) {
-    const auto args = parseArgs(argv, {}, {}, 2, "convert IN OUT   (.cfg or .json, by extension)");
+    const auto args = parseArgs(argv, {}, {}, 2, "convert");
     if (!args) return kExitUsage;
     DeviceParams params;
     if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
@@ -142,7 +141,7 @@ int runConvert(const std::vector<std::string>& argv) {
 }
 
 int runDiff(const std::vector<std::string>& argv) {
-    const auto args = parseArgs(argv, {}, {}, 2, "diff A B");
+    const auto args = parseArgs(argv, {}, {}, 2, "diff");
     if (!args) return kExitUsage;
     DeviceParams a;
     DeviceParams b;

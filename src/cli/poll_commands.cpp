@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "args.h"
+#include "command_table.h"
 #include "common.h"
 #include "file_io.h"
 #include "pc_settings_file.h"
@@ -11,10 +12,6 @@
 namespace dtu::cli {
 
 namespace {
-
-constexpr const char* kUsage =
-    "poll export FILE OUT.csv | poll import FILE IN.csv [-o OUT]  "
-    "[--names gbk|utf8] [--lang zh|en]";
 
 // Poll names are stored in GBK or in the device's UTF-8 as the PC chooses; the window's
 // choice unless the command says otherwise.
@@ -63,10 +60,10 @@ int importTable(DeviceParams& params, const std::string& csvPath, const std::str
 }  // namespace
 
 int runPoll(const std::vector<std::string>& argv) {
-    if (argv.empty()) return fail(kExitUsage, std::string("usage: dtuconf ") + kUsage);
+    if (argv.empty()) return usageError("poll", "give export or import");
     const std::string kind = argv.front();
     if (kind != "export" && kind != "import")
-        return fail(kExitUsage, "unknown poll command '" + kind + "'\nusage: dtuconf " + kUsage);
+        return usageError("poll", "unknown poll command '" + kind + "'");
     const bool import = kind == "import";
     std::string error;
     auto args = Args::parse({argv.begin() + 1, argv.end()},
@@ -74,7 +71,7 @@ int runPoll(const std::vector<std::string>& argv) {
                                    : std::set<std::string>{"--names", "--lang"},
                             {}, error);
     if (args && args->positional().size() != 2) error = "expected 2 arguments";
-    if (!error.empty()) return fail(kExitUsage, error + "\nusage: dtuconf " + kUsage);
+    if (!error.empty()) return usageError("poll", error);
 
     const auto enc = nameEncoding(*args);
     if (!enc) return fail(kExitUsage, "--names: gbk or utf8");

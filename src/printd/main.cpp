@@ -65,10 +65,12 @@ void say(const QString& line) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dtuprintd"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
-    parser.addHelpOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
         QStringLiteral("UDP port on 127.0.0.1 (default %1; 0 picks a free one)")
@@ -89,12 +91,14 @@ int main(int argc, char** argv) {
         QStringLiteral("where jobs the sink failed on are kept (default %1)").arg(defaultFallback),
         QStringLiteral("DIR"), defaultFallback);
     parser.addOptions({port, spool, device, queue, fallback});
-    parser.process(app);
 
     auto usage = [](const QString& why) {
-        say(why + QStringLiteral(" (see --help)"));
+        say(why + QStringLiteral("\nTry 'dtuprintd --help'."));
         return 2;
     };
+    if (!parser.parse(QCoreApplication::arguments())) return usage(parser.errorText());
+    if (parser.isSet(help)) parser.showHelp(0);
+    if (parser.isSet(version)) parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
     bool portOk = false;

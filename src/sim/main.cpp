@@ -32,15 +32,19 @@ void installSignals() {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const auto& arg : args) {
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             std::fputs(dtu::sim::simUsage().c_str(), stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("dtusim " DTUCONF_VERSION);
             return 0;
         }
     }
     std::string error;
     const auto options = dtu::sim::parseSimOptions(args, error);
     if (!options) {
-        std::fprintf(stderr, "dtusim: %s\n", error.c_str());
+        std::fprintf(stderr, "dtusim: %s\nTry 'dtusim --help'.\n", error.c_str());
         return 2;
     }
 

@@ -171,6 +171,7 @@ std::string simUsage() {
            "                  success, 0 failure, topic 2 no subscribe topic); by default it\n"
            "                  follows the MQTT settings\n"
            "  --help          this text\n"
+           "  --version       the program's version\n"
            "\n"
            "Fault options may be repeated.\n";
 }
