@@ -35,12 +35,7 @@ ApnDialog::ApnDialog(Session& session, QWidget* parent)
     grid->addWidget(m_password, 3, 1);
     grid->setColumnStretch(1, 1);
 
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &ApnDialog::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkOnly);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

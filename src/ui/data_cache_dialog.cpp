@@ -15,17 +15,6 @@ using form::qs;
 
 namespace {
 
-// The OK button at the right of its own row.
-QHBoxLayout* okRow(QDialog* dialog, Language lang) {
-    auto* ok = named(new QPushButton(form::text(lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(ok);
-    return row;
-}
-
 // An edit with its unit after it.
 QHBoxLayout* withUnit(QLineEdit* edit, const QString& unit) {
     auto* row = new QHBoxLayout;
@@ -61,7 +50,7 @@ DataCacheDialog::DataCacheDialog(Session& session, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addStretch(1);
-    layout->addLayout(okRow(this, lang));
+    layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
     setMinimumWidth(320);
 
     DataCacheForm values;
@@ -109,7 +98,7 @@ GpsDialog::GpsDialog(Session& session, QWidget* parent) : QDialog(parent), m_ses
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addStretch(1);
-    layout->addLayout(okRow(this, lang));
+    layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
     setMinimumWidth(300);
 
     GpsUploadForm values;

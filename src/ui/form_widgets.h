@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +33,25 @@ template <typename W>
 W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
+}
+
+// The row that closes a dialog, at its right: OK, the default button, and Cancel unless the
+// dialog has none; Enter never presses Cancel. Named okButton and cancelButton.
+enum class Closing { OkOnly, OkCancel };
+inline QHBoxLayout* closingRow(QDialog* dialog, Language lang, Closing buttons) {
+    auto* ok = named(new QPushButton(text(lang, kTextOk)), "okButton");
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    if (buttons == Closing::OkCancel) {
+        auto* cancel = named(new QPushButton(text(lang, kTextCancel)), "cancelButton");
+        cancel->setAutoDefault(false);
+        QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+        row->addWidget(cancel);
+    }
+    return row;
 }
 
 inline QLineEdit* edit(const char* name, int minimumWidth = 0) {

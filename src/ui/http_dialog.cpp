@@ -58,17 +58,9 @@ HttpDialog::HttpDialog(Session& session, QWidget* parent)
     connect(getDemo, &QPushButton::clicked, this,
             [this] { m_header->setPlainText(qs(kHttpGetDemo)); });
     for (QPushButton* demo : {postDemo, getDemo}) demo->setAutoDefault(false);
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &HttpDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    connect(cancel, &QPushButton::clicked, this, &HttpDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(postDemo);
-    buttons->addWidget(getDemo);
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
+    buttons->insertWidget(0, postDemo);
+    buttons->insertWidget(1, getDemo);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);

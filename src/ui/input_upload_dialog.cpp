@@ -36,16 +36,7 @@ InputUploadDialog::InputUploadDialog(Session& session, QWidget* parent)
     setObjectName(QStringLiteral("inputUploadDialog"));
     setWindowTitle(qs(rtuText::kUploadTitle));
 
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &InputUploadDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, &InputUploadDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildInputs());

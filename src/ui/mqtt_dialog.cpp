@@ -52,16 +52,7 @@ MqttDialog::MqttDialog(Session& session, std::string cloudServer, QWidget* paren
     layout->addWidget(buildCounter());
     layout->addWidget(buildStatus());
 
-    auto* okButton = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &MqttDialog::accept);
-    auto* cancelButton = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    cancelButton->setAutoDefault(false);
-    connect(cancelButton, &QPushButton::clicked, this, &MqttDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
     layout->addLayout(buttons);
 
     MqttForm values;

@@ -80,16 +80,7 @@ OutputRulesDialog::OutputRulesDialog(Session& session, QWidget* parent)
     }
     shortcutRow->addStretch(1);
 
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &OutputRulesDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, &OutputRulesDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(rules);

@@ -41,15 +41,7 @@ RelayDialog::RelayDialog(Session& session, QWidget* parent)
     rule->addWidget(m_action);
     rule->addStretch(1);
 
-    auto* ok = named(new QPushButton(form::text(lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &RelayDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(lang, kTextCancel)), "cancelButton");
-    connect(cancel, &QPushButton::clicked, this, &RelayDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = form::closingRow(this, lang, form::Closing::OkCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(test, 1);

@@ -35,12 +35,7 @@ RemoteConfigDialog::RemoteConfigDialog(Session& session, QWidget* parent)
     grid->addWidget(m_status, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
 
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &RemoteConfigDialog::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkOnly);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);

@@ -57,16 +57,7 @@ RtuDialog::RtuDialog(Session& session, QWidget* parent)
     columns->addWidget(buildTest(), 3);
     columns->addWidget(buildSettings(), 2);
 
-    auto* ok = named(new QPushButton(form::text(m_lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &RtuDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(m_lang, kTextCancel)), "cancelButton");
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, &RtuDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);

@@ -19,20 +19,6 @@ QCheckBox* hexBox() {
     return named(new QCheckBox(QStringLiteral("HEX")), "hexBox");
 }
 
-// OK and Cancel at the right of their own row.
-QHBoxLayout* okCancelRow(QDialog* dialog, Language lang) {
-    auto* ok = named(new QPushButton(form::text(lang, kTextOk)), "okButton");
-    ok->setDefault(true);
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    auto* cancel = named(new QPushButton(form::text(lang, kTextCancel)), "cancelButton");
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
-
 }  // namespace
 
 SerialFilterDialog::SerialFilterDialog(Session& session, int& hexView, QWidget* parent)
@@ -49,7 +35,7 @@ SerialFilterDialog::SerialFilterDialog(Session& session, int& hexView, QWidget* 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addStretch(1);
-    layout->addLayout(okCancelRow(this, m_lang));
+    layout->addLayout(form::closingRow(this, m_lang, form::Closing::OkCancel));
 
     SerialFilterForm values;
     values.open(session.params(), hexView == 1);
@@ -103,7 +89,7 @@ TimedSendDialog::TimedSendDialog(Session& session, int& hexView, QWidget* parent
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addStretch(1);
-    layout->addLayout(okCancelRow(this, m_lang));
+    layout->addLayout(form::closingRow(this, m_lang, form::Closing::OkCancel));
 
     TimedSendForm values;
     values.open(session.params(), hexView == 1);
