@@ -5,8 +5,10 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
+#include <csignal>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace dtu::test {
@@ -23,9 +25,19 @@ inline QStringList toQt(const std::vector<std::string>& args) {
     return list;
 }
 
+// fileSizeLimit > 0 runs the program as on a full disk: no file may grow past that many bytes
+// (RLIMIT_FSIZE), and a write past it fails with EFBIG instead of raising SIGXFSZ.
 inline RunResult runProgram(const char* program, const std::vector<std::string>& args,
-                            const std::string& input = {}, int timeoutMs = 60000) {
+                            const std::string& input = {}, int timeoutMs = 60000,
+                            long fileSizeLimit = 0) {
     QProcess p;
+    if (fileSizeLimit > 0)
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
     p.start(program, toQt(args));
     p.write(input.data(), static_cast<qint64>(input.size()));
     p.closeWriteChannel();
