@@ -307,7 +307,8 @@ void CommandFlow::onAnswer(std::span<const std::uint8_t> frame) {
             m_pending = PendingCommand::None;
             // The block is the length field and the items; the tail is not part of it.
             const auto block = frame.subspan(3, frame.size() - 5);
-            const DecodeResult result = decodeParamBlock(block, m_params, m_live);
+            const DecodeResult result =
+                decodeParamBlock(block, m_params, m_live, DecodeScope::Answer);
             if (result.sawItem1) m_paramsRead = true;
             if (result.diagnostics) m_fx.messageBox(diagnosticsMessage(*result.diagnostics));
             if (result.deviceText) m_fx.messageBox(deviceTextMessage(*result.deviceText));

@@ -78,7 +78,8 @@ public:
     virtual void configureLine(int baud) = 0;  // the probe tries another rate
     virtual void setCommandsEnabled(bool enabled) = 0;
     virtual void setPortButtonEnabled(bool enabled) = 0;
-    // A read answer was decoded into the record: redisplay, status, production record.
+    // A read answer was decoded into the record: the status displays, and after a full read
+    // (result.sawItem1) the parameter controls and the production record.
     virtual void paramsDecoded(const DecodeResult& result) = 0;
     // A management command ended: answered, or its time-out fired.
     virtual void commandFinished(PendingCommand command, bool answered) = 0;

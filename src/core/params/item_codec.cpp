@@ -293,13 +293,23 @@ void storePollTable(DeviceParams& p, const ItemValue& v) {
     }
 }
 
+// Items that carry settings and nothing the device reports: those a save sends, and the remote
+// configuration password, which is read but never saved. Items 24, 98 and 186 carry both.
+bool carriesSettingsOnly(std::uint8_t tag) {
+    if (tag == 24 || tag == 98 || tag == 186) return false;
+    return tag == 20 ||
+           std::find(std::begin(kSaveOrder), std::end(kSaveOrder), tag) != std::end(kSaveOrder);
+}
+
 // Stores one item whose value lies within the block, or says why it was left alone: its length
-// breaks the tag's rule, or the tag is not one the device reports.
-enum class Outcome { Stored, BadLength, UnknownTag };
+// breaks the tag's rule, the tag is not one the device reports, or it carries settings and the
+// block is not to change them.
+enum class Outcome { Stored, BadLength, UnknownTag, Skipped };
 
 Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveState& live,
-                   DecodeResult& result) {
+                   DecodeResult& result, bool settings) {
     const std::size_t n = v.size();
+    if (!settings && carriesSettingsOnly(tag)) return Outcome::Skipped;
 
     switch (tag) {
         case 1:
@@ -341,7 +351,7 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             return Outcome::Stored;
         case 24:
             if (n < 1) return Outcome::BadLength;
-            p.set(f::userCodeEnable, v.u8(0));
+            if (settings) p.set(f::userCodeEnable, v.u8(0));
             if (n >= 2) p.set(f::userCodeVersion, v.u8(1));
             return Outcome::Stored;
         case 27:
@@ -451,7 +461,7 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             return Outcome::Stored;
         case 98:
             if (n < 1) return Outcome::BadLength;
-            p.set(f::rtuPowerOffSave, v.u8(0));
+            if (settings) p.set(f::rtuPowerOffSave, v.u8(0));
             if (n >= 2) live.simInserted = v.u8(1);
             // Firmware that does not report the registration state sends fewer than 3 bytes.
             live.netRegState = n >= 3 ? v.u8(2) : kNetRegStateUnknown;
@@ -564,7 +574,7 @@ Outcome decodeItem(std::uint8_t tag, const ItemValue& v, DeviceParams& p, LiveSt
             return Outcome::Stored;
         case 186:
             if (n < 7) return Outcome::BadLength;
-            p.set(f::tlsMode, v.u8(0));
+            if (settings) p.set(f::tlsMode, v.u8(0));
             for (std::uint32_t i = 0; i < 3; ++i) p.set(f::certChecksums[i], v.be16(1 + 2 * i));
             return Outcome::Stored;
         case 254:
@@ -852,41 +862,57 @@ std::pair<SaveFrameError, int> pollTableError(const DeviceParams& p) {
     return {SaveFrameError::None, -1};
 }
 
-}  // namespace
-
-DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams& params,
-                              LiveState& live) {
-    DecodeResult result;
-    if (block.size() < 2) return result;
+// Calls visit(tag, value) for each whole item of a parameter block; false when the block ends
+// inside an item. The block ends at its declared length or at the end of what arrived,
+// whichever is first.
+template <typename Visit>
+bool forEachItem(std::span<const std::uint8_t> block, Visit&& visit) {
+    if (block.size() < 2) return true;
     const std::size_t declared = std::size_t(block[0]) << 8 | block[1];
-    // The block ends at its declared length or at the end of what arrived, whichever is first.
     const auto items = block.subspan(2, std::min(declared, block.size() - 2));
     std::size_t pos = 0;
     while (pos < items.size()) {
-        if (items.size() - pos < 3) {
-            result.truncated = true;
-            break;
-        }
+        if (items.size() - pos < 3) return false;
         const std::uint8_t tag = items[pos];
         const std::size_t len = std::size_t(items[pos + 1]) << 8 | items[pos + 2];
-        if (len > items.size() - pos - 3) {
-            result.truncated = true;
-            break;
-        }
-        const ItemValue value(items.subspan(pos + 3, len));
-        switch (decodeItem(tag, value, params, live, result)) {
-            case Outcome::Stored:
-                ++result.applied;
-                break;
-            case Outcome::BadLength:
-                result.ignored.push_back({tag, static_cast<std::uint16_t>(len), false});
-                break;
-            case Outcome::UnknownTag:
-                result.ignored.push_back({tag, static_cast<std::uint16_t>(len), true});
-                break;
-        }
+        if (len > items.size() - pos - 3) return false;
+        visit(tag, items.subspan(pos + 3, len));
         pos += 3 + len;
     }
+    return true;
+}
+
+}  // namespace
+
+bool isFullReadBlock(std::span<const std::uint8_t> block) {
+    bool full = false;
+    forEachItem(block, [&](std::uint8_t tag, std::span<const std::uint8_t> value) {
+        if (tag == 1 && value.size() == 5) full = true;
+    });
+    return full;
+}
+
+DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams& params,
+                              LiveState& live, DecodeScope scope) {
+    DecodeResult result;
+    const bool settings = scope == DecodeScope::Everything || isFullReadBlock(block);
+    result.truncated =
+        !forEachItem(block, [&](std::uint8_t tag, std::span<const std::uint8_t> value) {
+            const auto len = static_cast<std::uint16_t>(value.size());
+            switch (decodeItem(tag, ItemValue(value), params, live, result, settings)) {
+                case Outcome::Stored:
+                    ++result.applied;
+                    break;
+                case Outcome::BadLength:
+                    result.ignored.push_back({tag, len, false});
+                    break;
+                case Outcome::UnknownTag:
+                    result.ignored.push_back({tag, len, true});
+                    break;
+                case Outcome::Skipped:
+                    break;
+            }
+        });
     return result;
 }
 

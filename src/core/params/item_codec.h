@@ -24,21 +24,36 @@ struct IgnoredItem {
 };
 
 struct DecodeResult {
-    int applied = 0;                        // items stored
-    std::vector<IgnoredItem> ignored;       // items skipped by their length
-    bool truncated = false;                 // stopped at an item running past the block end
-    bool sawItem1 = false;                  // the device's serial settings arrived: parameters read
-    bool probeAnswered = false;             // item 254: the baud probe hit
-    std::optional<std::string> deviceText;  // item 181, GBK, at most 127 bytes
+    int applied = 0;                   // items stored
+    std::vector<IgnoredItem> ignored;  // items skipped by their length
+    bool truncated = false;            // stopped at an item running past the block end
+    // The device's serial settings arrived: a full read, the only request that asks for them.
+    // Only its answer replaces the window's parameter controls and adds the device to the
+    // production record; other answers feed the status displays alone.
+    bool sawItem1 = false;
+    bool probeAnswered = false;              // item 254: the baud probe hit
+    std::optional<std::string> deviceText;   // item 181, GBK, at most 127 bytes
     std::optional<Diagnostics> diagnostics;  // item 255
 };
+
+// What a parameter block may change in the record.
+enum class DecodeScope {
+    Everything,  // a save frame, a file, a captured answer: every item it carries
+    // The answer on a live line: settings only when it is a full read's (isFullReadBlock). The
+    // answers to status, I/O poll, MQTT status and checksum requests bring what the device
+    // reports and leave every setting as the record holds it, edited or imported.
+    Answer,
+};
+
+// Whether the block carries item 1 whole, as the answer to a full read does.
+bool isFullReadBlock(std::span<const std::uint8_t> block);
 
 // Decodes a parameter block (the read answer from its length field on) into the record and the
 // live state. Lenient by design: items that break their length rule are skipped, unknown tags
 // are skipped by their length, absent items leave their fields alone, and nothing is ever read
 // past the block or written past a field.
 DecodeResult decodeParamBlock(std::span<const std::uint8_t> block, DeviceParams& params,
-                              LiveState& live);
+                              LiveState& live, DecodeScope scope = DecodeScope::Everything);
 
 // The 107 items of the save frame, in the order the device expects them.
 std::span<const std::uint8_t> saveItemOrder();

@@ -238,6 +238,42 @@ TEST_F(Flow, AnyReadAnswerEndsAPendingSaveSilently) {
     EXPECT_EQ(world.log, "");
 }
 
+TEST_F(Flow, OnlyAFullReadBringsSettingsLiveAnswersBringWhatTheDeviceReports) {
+    namespace f = fields;
+    openAt(9600);
+    // Settings as an import or a feature dialog left them, not yet saved.
+    params.set(f::tlsMode, 2);
+    params.set(f::mqttEnable, 1);
+    params.set(f::userCodeEnable, 1);
+    params.set(f::rtuPowerOffSave, 1);
+    // Items that carry settings beside reports, and one of settings alone, in a checksum answer.
+    burst(readAnswer(Block()
+                         .item(186, hex("00 12 34 56 78 9a bc"))
+                         .item(24, hex("00 05"))
+                         .item(98, hex("00 01 03"))
+                         .item(48, hex("00"))));
+    EXPECT_EQ(world.decodes, 1);
+    EXPECT_FALSE(flow.paramsRead());
+    EXPECT_EQ(params.get(f::certChecksums[0]), 0x1234);
+    EXPECT_EQ(params.get(f::certChecksums[2]), 0x9abc);
+    EXPECT_EQ(params.get(f::userCodeVersion), 5);
+    EXPECT_EQ(live.simInserted, 1);
+    EXPECT_EQ(live.netRegState, 3);
+    EXPECT_EQ(params.get(f::tlsMode), 2);
+    EXPECT_EQ(params.get(f::userCodeEnable), 1);
+    EXPECT_EQ(params.get(f::rtuPowerOffSave), 1);
+    EXPECT_EQ(params.get(f::mqttEnable), 1);
+
+    // The same items with item 1 are a full read's: the device's settings replace the record's.
+    burst(readAnswer(Block()
+                         .item(186, hex("00 12 34 56 78 9a bc"))
+                         .item(1, hex("04 01 08 01 14"))
+                         .item(48, hex("00"))));
+    EXPECT_TRUE(flow.paramsRead());
+    EXPECT_EQ(params.get(f::tlsMode), 0);
+    EXPECT_EQ(params.get(f::mqttEnable), 0);
+}
+
 TEST_F(Flow, RebootAndResetsUseTheirFramesTimersAndTexts) {
     openAt(1200);
     flow.reboot();
