@@ -223,7 +223,8 @@ void Session::setPortButtonEnabled(bool enabled) {
 }
 
 void Session::paramsDecoded(const DecodeResult& result) {
-    writeFactoryRecord();
+    // Live answers (I/O polls every second, status) bring no new device to record.
+    if (result.sawItem1) writeFactoryRecord();
     emit decoded(result);
 }
 

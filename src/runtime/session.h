@@ -75,8 +75,8 @@ public:
     void setFactoryRecordDir(const QString& dir) { m_factoryDir = dir; }
     QString factoryRecordDir() const { return m_factoryDir; }
     static QString defaultFactoryRecordDir();
-    // Adds the device in params() to the production record; a read answer does this by itself,
-    // a parameter file loaded into the record asks for it.
+    // Adds the device in params() to the production record; a full read's answer does this by
+    // itself, a parameter file loaded into the record asks for it.
     void writeFactoryRecord();
 
 signals:
@@ -86,7 +86,8 @@ signals:
     void commandsEnabledChanged(bool enabled);
     void portButtonEnabledChanged(bool enabled);
     void portOpenChanged(bool open);
-    // A read answer was decoded into params() and live().
+    // A read answer was decoded into params() and live(); only a full read's (sawItem1) brings
+    // settings.
     void decoded(const DecodeResult& result);
     void commandDone(PendingCommand command, bool answered);
     void baudFound(int baud);

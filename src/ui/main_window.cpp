@@ -670,7 +670,7 @@ void MainWindow::connectSession() {
     });
     connect(&m_session, &Session::portButtonEnabledChanged, m_openButton, &QWidget::setEnabled);
     connect(&m_session, &Session::portOpenChanged, this, &MainWindow::setPortControlsOpen);
-    connect(&m_session, &Session::decoded, this, &MainWindow::redisplay);
+    connect(&m_session, &Session::decoded, this, &MainWindow::showAnswer);
     connect(&m_session, &Session::lineWarning, this,
             [this](const QString& t) { m_session.appendLine(t + QStringLiteral("\r\n")); });
 }
@@ -860,6 +860,17 @@ void MainWindow::redisplay() {
     showMainForm(m_session.params(), f);
     setForm(f);
     refreshStatus();
+}
+
+void MainWindow::showAnswer(const DecodeResult& result) {
+    // Only a full read replaces the form. A live answer (status, I/O poll, MQTT status,
+    // checksums) feeds the status displays alone: the controls keep what the user is editing.
+    if (result.sawItem1) {
+        redisplay();
+        return;
+    }
+    refreshStatus();
+    applyEnabling();  // the device kind is the record's, which a live answer may bring
 }
 
 void MainWindow::showLoadedFile() {

@@ -23,6 +23,7 @@ class ClickLabel;
 class CloudRegistration;
 class PrintServiceProbe;
 class Session;
+struct DecodeResult;
 
 // The main window: a view over the shared session. It shows the record in its controls,
 // collects them before a save, shows the device's status, and holds the serial terminal.
@@ -76,6 +77,7 @@ private:
     void fillLanguageCombos();
     void retranslate();
     void redisplay();
+    void showAnswer(const DecodeResult& result);
     void showLoadedFile();
     void refreshStatus();
     void applyEnabling();

@@ -7,7 +7,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -18,6 +21,7 @@
 namespace dtu {
 namespace {
 
+using test::Block;
 using test::Bytes;
 using test::hex;
 
@@ -155,6 +159,35 @@ TEST_F(SessionOnPty, ALineThatDiesClosesThePortAndSaysSo) {
     // The read's time-out still reports, and nothing more is written to a closed port.
     ASSERT_TRUE(waitFor([&] { return log.find("获取参数失败") != std::string::npos; }));
     EXPECT_FALSE(session.flow().reboot());
+}
+
+TEST_F(SessionOnPty, OnlyAFullReadAddsTheDeviceToTheProductionRecord) {
+    QTemporaryDir records;
+    session.setFactoryRecordDir(records.path());
+    int decoded = 0;
+    QObject::connect(&session, &Session::decoded, [&] { ++decoded; });
+    auto answer = [](const Block& block) {
+        Bytes f = hex("88 3A 83");
+        const Bytes b = block.bytes();
+        f.insert(f.end(), b.begin(), b.end());
+        f.insert(f.end(), {0x45, 0x2E});
+        return f;
+    };
+    Bytes identity(41, 0);
+    identity[0] = 0x02;
+    identity[5] = 0x55;
+    send(answer(Block().item(1, hex("04 01 08 01 14")).item(176, identity)));
+    ASSERT_TRUE(waitFor([&] { return decoded == 1; }));
+    const QDir dir(records.path());
+    ASSERT_FALSE(dir.entryList(QDir::Files).isEmpty());
+    for (const QString& name : dir.entryList(QDir::Files)) QFile::remove(dir.filePath(name));
+
+    // The I/O poll of the RTU form answers every second: nothing new to record.
+    for (int poll = 1; poll <= 3; ++poll) {
+        send(answer(Block().item(0x50, Bytes(8, 0)).item(0x53, Bytes(32, 0))));
+        ASSERT_TRUE(waitFor([&] { return decoded == 1 + poll; }));
+    }
+    EXPECT_TRUE(dir.entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace
