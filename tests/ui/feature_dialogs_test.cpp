@@ -13,6 +13,7 @@
 
 #include "apn_dialog.h"
 #include "http_dialog.h"
+#include "lock_dialog.h"
 #include "mqtt_dialog.h"
 #include "params/field_table.h"
 #include "params/form_values.h"
@@ -197,6 +198,15 @@ TEST_F(FeatureDialogs, HttpOkWithoutAnEditSavesTheStoredBytesAsTheyAre) {
     const DeviceParams kept = device->image();
     EXPECT_EQ(kept.textView(f::httpHost), host);
     EXPECT_EQ(kept.textView(f::httpHeader), head);
+}
+
+TEST(LockPasswordDialog, AnUntouchedPasswordKeepsBytesThatAreNoGbkText) {
+    const LockPassword stored = {'a', 0xFF, 0x81, 0x7F, 'b', 'c', 'd', 'e'};
+    LockDialog dialog(stored);
+    dialog.show();
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.password(), stored);
 }
 
 TEST_F(FeatureDialogs, ApnHasNoCancelAndItsOkReachesTheDevice) {
