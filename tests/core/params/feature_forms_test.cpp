@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "params/apn_form.h"
@@ -335,9 +336,7 @@ TEST(UntouchedTexts, KeepTheirExactBytesInEveryForm) {
     // A UTF-8 text with an odd byte count, bytes that are no GBK character beside bare and
     // CR LF line ends, and a field filled to its last byte (the password takes exactly 8).
     const auto plants = [](const TextField& field) {
-        std::vector<Bytes> v = {
-            toBytes(std::span(reinterpret_cast<const std::uint8_t*>("dev/\xE4\xB8\xAD!"), 8)),
-            hex("61 FF 0A 81 7F 62 0D 0A")};
+        std::vector<Bytes> v = {hex("64 65 76 2F E4 B8 AD 21"), hex("61 FF 0A 81 7F 62 0D 0A")};
         if (field.offset != f::remoteConfigPassword.offset) {
             Bytes full(field.size, 'x');
             full.front() = 0xFF;
