@@ -12,7 +12,8 @@
 
 namespace dtu {
 
-LockDialog::LockDialog(const LockPassword& current, QWidget* parent) : QDialog(parent) {
+LockDialog::LockDialog(const LockPassword& current, QWidget* parent)
+    : QDialog(parent), m_current(current) {
     setWindowTitle(QStringLiteral("设备锁"));
     auto* help = new QLabel(
         QStringLiteral("设备锁:给设备加上密码，在获取参数,保存参数,固件升级 "
@@ -35,15 +36,21 @@ LockDialog::LockDialog(const LockPassword& current, QWidget* parent) : QDialog(p
     setMinimumWidth(420);
 }
 
-QString LockDialog::passwordText(const LockPassword& password) {
+ShownText LockDialog::shown(const LockPassword& password) {
     const auto end = std::find(password.begin(), password.end(), std::uint8_t{0});
-    return QString::fromStdString(gbkToDisplay(
-        std::span(password.begin(), static_cast<std::size_t>(end - password.begin()))));
+    return shownBytes(std::span(password.begin(), end), false);
+}
+
+QString LockDialog::passwordText(const LockPassword& password) {
+    return QString::fromStdString(shown(password).shown);
 }
 
 void LockDialog::accept() {
     // Exactly 8 bytes as the device stores them; letters and digits are not checked further.
-    const auto gbk = utf8ToGbk(m_edit->text().toStdString());
+    // An untouched password keeps its bytes, GBK or not.
+    const std::string typed = m_edit->text().toStdString();
+    const ShownText was = shown(m_current);
+    const auto gbk = was.editedTo(typed) ? utf8ToGbk(typed) : was.stored;
     if (!gbk || gbk->size() != kLockPasswordSize) {
         showMessage(this, QStringLiteral("密码必须是8位"));
         return;

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "link/frame.h"
+#include "params/form_values.h"
 
 class QLineEdit;
 
@@ -24,7 +25,10 @@ public:
     void accept() override;
 
 private:
+    static ShownText shown(const LockPassword& password);
+
     QLineEdit* m_edit;
+    LockPassword m_current;
     LockPassword m_password{};
 };
 

@@ -13,6 +13,7 @@
 
 #include "apn_dialog.h"
 #include "http_dialog.h"
+#include "lock_dialog.h"
 #include "mqtt_dialog.h"
 #include "params/field_table.h"
 #include "params/form_values.h"
@@ -176,6 +177,36 @@ TEST_F(FeatureDialogs, HttpOkReachesTheDeviceAndADemoThenCancelChangesNothing) {
     EXPECT_EQ(kept.get(f::httpMethod), 2);
     EXPECT_EQ(kept.get(f::httpHexToAscii), 1);
     EXPECT_EQ(kept.textView(f::httpHeader), "POST /http-test.php\r\nHost: api.example.org");
+}
+
+TEST_F(FeatureDialogs, HttpOkWithoutAnEditSavesTheStoredBytesAsTheyAre) {
+    read();
+    // A UTF-8 address with an odd byte count; a header with a byte that is no GBK character
+    // and a bare line end beside a CR LF one.
+    const std::string host = "dev/\xE4\xB8\xAD";
+    const std::string head = "GET /\xFF\nHost: a\r\nX: 1";
+    session.params().setText(f::httpHost, host);
+    session.params().setText(f::httpHeader, head);
+    auto* dialog = open<HttpDialog>("httpLink", "httpEnable");
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(in<QLineEdit>(dialog, "host")->text().endsWith(QStringLiteral("\\xAD")));
+    ASSERT_TRUE(closeWith(dialog, "okButton"));
+    EXPECT_EQ(session.params().textView(f::httpHost), host);
+    EXPECT_EQ(session.params().textView(f::httpHeader), head);
+
+    saveAndWait();
+    const DeviceParams kept = device->image();
+    EXPECT_EQ(kept.textView(f::httpHost), host);
+    EXPECT_EQ(kept.textView(f::httpHeader), head);
+}
+
+TEST(LockPasswordDialog, AnUntouchedPasswordKeepsBytesThatAreNoGbkText) {
+    const LockPassword stored = {'a', 0xFF, 0x81, 0x7F, 'b', 'c', 'd', 'e'};
+    LockDialog dialog(stored);
+    dialog.show();
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.password(), stored);
 }
 
 TEST_F(FeatureDialogs, ApnHasNoCancelAndItsOkReachesTheDevice) {

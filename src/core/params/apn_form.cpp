@@ -31,7 +31,8 @@ std::optional<std::string> ApnForm::accept(DeviceParams& p, Language lang) const
                           {f::apnPassword, password, {"PASSWORD", "PASSWORD"}}};
     FormText texts[3];
     for (std::size_t i = 0; i < 3; ++i) {
-        texts[i] = formText(steps[i].typed, sendableBytes(steps[i].field), steps[i].label, lang);
+        texts[i] = formText(shownText(p, steps[i].field), steps[i].typed,
+                            sendableBytes(steps[i].field), steps[i].label, lang);
         if (!texts[i].refusal.empty()) return texts[i].refusal;
     }
     for (std::size_t i = 0; i < 3; ++i) p.setText(steps[i].field, texts[i].gbk);

@@ -19,7 +19,7 @@ struct ApnForm {
     std::string password;
 
     void open(const DeviceParams& params);
-    // Refuses a text its field cannot carry, naming the limit, before anything is stored;
+    // Refuses an edited text its field cannot carry, naming the limit, before anything is stored;
     // nullopt once all is stored.
     std::optional<std::string> accept(DeviceParams& params, Language lang) const;
 

@@ -1,6 +1,9 @@
 #include "params/form_values.h"
 
+#include <algorithm>
+
 #include "text/gbk.h"
+#include "text/hex.h"
 
 namespace dtu {
 
@@ -17,6 +20,22 @@ std::uint32_t formNumber(std::string_view text) {
 
 std::string fieldText(const DeviceParams& params, TextField field) {
     return gbkToDisplay(params.text(field));
+}
+
+ShownText shownText(const DeviceParams& params, TextField field) {
+    const auto bytes = params.text(field);
+    return {{bytes.begin(), bytes.end()}, fieldText(params, field)};
+}
+
+ShownText shownBytes(std::span<const std::uint8_t> bytes, bool hex) {
+    ShownText t{{bytes.begin(), bytes.end()}, {}};
+    if (hex) {
+        t.shown = formatHex(bytes);
+    } else {
+        const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+        t.shown = gbkToDisplay(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
+    }
+    return t;
 }
 
 std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang) {
@@ -51,6 +70,12 @@ FormText formText(std::string_view typed, std::size_t maxBytes, FormLabel label,
     else
         result.gbk = std::move(*gbk);
     return result;
+}
+
+FormText formText(const ShownText& was, std::string_view typed, std::size_t maxBytes,
+                  FormLabel label, Language lang, std::string_view tooLong) {
+    if (!was.editedTo(typed)) return {was.stored, {}};
+    return formText(typed, maxBytes, label, lang, tooLong);
 }
 
 }  // namespace dtu

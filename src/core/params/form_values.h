@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,22 @@ std::uint32_t formNumber(std::string_view text);
 
 // A text field as an edit shows it: its GBK bytes in UTF-8 (bytes that are not GBK as "\xNN").
 std::string fieldText(const DeviceParams& params, TextField field);
+
+// Stored bytes as their edit shows them. The shown text is for showing only: while an edit still
+// holds it, OK stores the bytes as they are (a byte that is no GBK character and shows as "\xNN",
+// a character cut in half, bare line ends, a field filled to its last byte); only an edited text
+// is converted and checked again.
+struct ShownText {
+    std::vector<std::uint8_t> stored;
+    std::string shown;
+
+    bool editedTo(std::string_view typed) const { return typed != shown; }
+};
+
+// A text field as fieldText shows it.
+ShownText shownText(const DeviceParams& params, TextField field);
+// A byte string with a HEX box: "%02x " for every byte, or the text up to the first zero.
+ShownText shownBytes(std::span<const std::uint8_t> bytes, bool hex);
 
 // Refusal texts naming the control (in the window's language) and the limit.
 struct FormLabel {
@@ -39,6 +56,9 @@ struct FormText {
 };
 FormText formText(std::string_view typed, std::size_t maxBytes, FormLabel label, Language lang,
                   std::string_view tooLong = {});
+// The same for an edit over stored bytes: those bytes, unchecked, while it is unedited.
+FormText formText(const ShownText& was, std::string_view typed, std::size_t maxBytes,
+                  FormLabel label, Language lang, std::string_view tooLong = {});
 
 // Shown when hexadecimal entry holds a character that is not a hex digit.
 inline constexpr std::string_view kHexEntryMessage = "Please type hex number";

@@ -29,6 +29,13 @@ std::string toEditLines(std::string_view text) {
     return out;
 }
 
+// The header as its edit shows it.
+ShownText shownHeader(const DeviceParams& p) {
+    ShownText t = shownText(p, f::httpHeader);
+    t.shown = toEditLines(t.shown);
+    return t;
+}
+
 }  // namespace
 
 void HttpForm::open(const DeviceParams& p) {
@@ -37,19 +44,24 @@ void HttpForm::open(const DeviceParams& p) {
     const int m = p.get(f::httpMethod);
     method = m < static_cast<int>(kHttpMethodEntries.size()) ? m : -1;
     hexToAscii = p.get(f::httpHexToAscii) == 1;
-    header = toEditLines(fieldText(p, f::httpHeader));
+    header = shownHeader(p).shown;
 }
 
 std::optional<std::string> HttpForm::accept(DeviceParams& p, Language lang) const {
     // The address may take 127 bytes in the dialog, but its item is read back only below 127.
-    const FormText address = formText(host, sendableBytes(f::httpHost), {"地址", "Address"}, lang);
+    const FormText address = formText(shownText(p, f::httpHost), host, sendableBytes(f::httpHost),
+                                      {"地址", "Address"}, lang);
     if (!address.refusal.empty()) return address.refusal;
     p.setText(f::httpHost, address.gbk);
     p.set(f::httpPort, static_cast<std::uint16_t>(formNumber(port)));
     if (method >= 0) p.set(f::httpMethod, static_cast<std::uint8_t>(method));
 
-    const FormText head = formText(toRecordLines(header), sendableBytes(f::httpHeader),
-                                   {"HTTP HEADER", "HTTP HEADER"}, lang);
+    // An untouched header keeps its line ends as stored, bare "\n" included.
+    const ShownText was = shownHeader(p);
+    const FormText head = was.editedTo(header)
+                              ? formText(toRecordLines(header), sendableBytes(f::httpHeader),
+                                         {"HTTP HEADER", "HTTP HEADER"}, lang)
+                              : FormText{was.stored, {}};
     if (!head.refusal.empty()) return head.refusal;  // address, port and method stay stored
     p.setText(f::httpHeader, head.gbk);
     p.set(f::httpHexToAscii, hexToAscii ? 1 : 0);

@@ -18,7 +18,7 @@ struct HttpForm {
     std::string port;
     int method = -1;  // entry of kHttpMethodEntries, -1 for none
     bool hexToAscii = false;
-    std::string header;  // lines separated by "\n"; the record keeps "\r\n"
+    std::string header;  // lines separated by "\n"; an edited header is stored with "\r\n"
 
     void open(const DeviceParams& params);
     // Stores step by step; the message of the first refusal, or nullopt when all is stored.

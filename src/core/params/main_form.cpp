@@ -31,14 +31,13 @@ void showServer(const DeviceParams& p, ServerForm& s, U8Field enable, TextField 
     s.timeout = std::to_string(p.get(timeout));
 }
 
+// The packet data as its edit shows it, the HEX box deciding how.
+ShownText shownPacket(const DeviceParams& p, U8Field length, BytesField data, bool hex) {
+    return shownBytes(p.bytes(data).first(std::min<std::size_t>(p.get(length), data.size)), hex);
+}
+
 void showPacket(const DeviceParams& p, PacketForm& packet, U8Field length, BytesField data) {
-    const auto bytes = p.bytes(data).first(std::min<std::size_t>(p.get(length), data.size));
-    if (packet.hex) {
-        packet.data = formatHex(bytes);
-    } else {
-        const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
-        packet.data = gbkToDisplay(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
-    }
+    packet.data = shownPacket(p, length, data, packet.hex).shown;
 }
 
 // Collection step by step; the first refusal ends it.
@@ -58,13 +57,17 @@ public:
     }
     void number(U32Field field, const std::string& text) { m_p.set(field, formNumber(text)); }
 
-    // Refuses a text that is not GBK or longer than the save can send and a read take back.
+    // Refuses an edited text that is not GBK or longer than the save can send and a read take
+    // back; an untouched one keeps its bytes.
     bool text(TextField field, const std::string& typed, FormLabel label) {
-        const auto gbk = gbkOrRefuse(typed, sendableBytes(field), label);
-        return gbk && m_p.setText(field, *gbk);
+        FormText t = formText(shownText(m_p, field), typed, sendableBytes(field), label, m_lang);
+        if (!t.refusal.empty()) return refuse(std::move(t.refusal));
+        return m_p.setText(field, t.gbk);
     }
 
+    // An untouched packet keeps its bytes and length.
     bool packet(U8Field length, BytesField data, const PacketForm& packet, FormLabel label) {
+        if (!shownPacket(m_p, length, data, packet.hex).editedTo(packet.data)) return true;
         const std::size_t limit = sendableBytes(data);
         std::vector<std::uint8_t> bytes;
         if (packet.hex) {
@@ -77,9 +80,9 @@ public:
             if (parsed->size() > limit) return refuse(tooLongMessage(label, limit, m_lang));
             bytes = std::move(*parsed);
         } else {
-            auto gbk = gbkOrRefuse(packet.data, limit, label);
-            if (!gbk) return false;
-            bytes = std::move(*gbk);
+            FormText t = formText(packet.data, limit, label, m_lang);
+            if (!t.refusal.empty()) return refuse(std::move(t.refusal));
+            bytes = std::move(t.gbk);
         }
         m_p.set(length, static_cast<std::uint8_t>(bytes.size()));
         m_p.setBytes(data, bytes);
@@ -94,17 +97,11 @@ public:
 
     CollectResult result() const { return m_result; }
 
-private:
-    std::optional<std::vector<std::uint8_t>> gbkOrRefuse(const std::string& typed,
-                                                         std::size_t maxBytes, FormLabel label) {
-        FormText t = formText(typed, maxBytes, label, m_lang);
-        if (!t.refusal.empty()) {
-            refuse(std::move(t.refusal));
-            return std::nullopt;
-        }
-        return std::move(t.gbk);
+    bool edited(TextField field, const std::string& typed) const {
+        return shownText(m_p, field).editedTo(typed);
     }
 
+private:
     DeviceParams& m_p;
     Language m_lang;
     CollectResult m_result;
@@ -190,7 +187,8 @@ CollectResult collectMainForm(const MainForm& form, DeviceParams& p, Language la
     {
         // The length is checked before anything is stored, in the device's own words.
         const auto phones = utf8ToGbk(form.phoneNumbers);
-        if (phones && phones->size() > sendableBytes(f::smsPhoneNumbers)) {
+        if (c.edited(f::smsPhoneNumbers, form.phoneNumbers) && phones &&
+            phones->size() > sendableBytes(f::smsPhoneNumbers)) {
             c.refuse(std::string(kPhoneNumbersMessage));
             return c.result();
         }

@@ -33,10 +33,18 @@ struct TextStep {
     std::string_view dialogMessage;
 };
 
-FormText check(const TextStep& s, Language lang) {
+// A field as its edit shows it; the device name in the form the user reads.
+ShownText shown(const DeviceParams& p, TextField field) {
+    ShownText t = shownText(p, field);
+    if (field.offset == f::mqttDeviceName.offset && storedAsUtf8(t.stored))
+        t.shown = gbkToDisplay(fromDeviceUtf8(t.stored));
+    return t;
+}
+
+FormText check(const ShownText& was, const TextStep& s, Language lang) {
     const std::size_t fieldLimit = sendableBytes(s.field);
-    if (fieldLimit < s.dialogLimit) return formText(s.typed, fieldLimit, s.label, lang);
-    return formText(s.typed, s.dialogLimit, s.label, lang, s.dialogMessage);
+    if (fieldLimit < s.dialogLimit) return formText(was, s.typed, fieldLimit, s.label, lang);
+    return formText(was, s.typed, s.dialogLimit, s.label, lang, s.dialogMessage);
 }
 
 std::string deviceNameTooLong(std::size_t utf8Bytes, std::size_t limit, Language lang) {
@@ -109,9 +117,7 @@ void MqttForm::open(const DeviceParams& p) {
     platformCloud = cloud == kCloudPlatform;
     makerCloud = cloud == kCloudMaker;
     productKey = fieldText(p, f::mqttProductKey);
-    const auto name = p.text(f::mqttDeviceName);
-    deviceName =
-        storedAsUtf8(name) ? gbkToDisplay(fromDeviceUtf8(name)) : fieldText(p, f::mqttDeviceName);
+    deviceName = shown(p, f::mqttDeviceName).shown;
     deviceSecret = fieldText(p, f::mqttDeviceSecret);
 
     counter = isCounterFirmware(p);
@@ -157,13 +163,14 @@ std::optional<std::string> MqttForm::accept(DeviceParams& p, Language lang) cons
     constexpr std::size_t kDeviceNameStep = 12;
     std::vector<FormText> texts;
     for (const TextStep& step : steps) {
-        texts.push_back(check(step, lang));
+        texts.push_back(check(shown(p, step.field), step, lang));
         if (!texts.back().refusal.empty()) return texts.back().refusal;
     }
     // A name that starts with a non-ASCII character goes to the device as its UTF-8 form, three
-    // bytes for every two; that form must fit the field whole.
+    // bytes for every two; that form must fit the field whole. An untouched name is in the
+    // form it is stored in.
     std::vector<std::uint8_t>& name = texts[kDeviceNameStep].gbk;
-    if (storedAsUtf8(name)) {
+    if (shown(p, f::mqttDeviceName).editedTo(deviceName) && storedAsUtf8(name)) {
         const auto utf8 = toDeviceUtf8(name);
         const std::size_t limit = sendableBytes(f::mqttDeviceName);
         if (!utf8) return notGbkMessage({"DEVICE NAME", "Device Name"}, lang);

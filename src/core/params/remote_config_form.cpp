@@ -29,10 +29,12 @@ void RemoteConfigForm::open(const DeviceParams& p, Language lang) {
 }
 
 std::optional<std::string> RemoteConfigForm::accept(DeviceParams& p, Language lang) const {
-    const auto pw = utf8ToGbk(password);
+    const ShownText was = shownText(p, f::remoteConfigPassword);
+    const auto pw = was.editedTo(password) ? utf8ToGbk(password) : was.stored;
     if (!pw || pw->size() != kPasswordBytes) return std::string(kRemoteConfigPasswordWrong);
     const FormText host =
-        formText(server, sendableBytes(f::remoteConfigServer), {"配置服务器", "Ip"}, lang);
+        formText(shownText(p, f::remoteConfigServer), server, sendableBytes(f::remoteConfigServer),
+                 {"配置服务器", "Ip"}, lang);
     if (!host.refusal.empty()) return host.refusal;
     p.setText(f::remoteConfigPassword, *pw);  // 8 bytes; the terminator after them stays
     p.setText(f::remoteConfigServer, host.gbk);

@@ -6,7 +6,6 @@
 
 #include "params/form_values.h"
 #include "params/item_codec.h"
-#include "text/gbk.h"
 #include "text/hex.h"
 
 namespace dtu {
@@ -32,13 +31,6 @@ std::span<const std::uint8_t> stored(const DeviceParams& p, const CountedBytes& 
     return all.first(std::min<std::size_t>(p.get(c.length), all.size()));
 }
 
-// Hex: "%02x " for every byte. Text: the bytes up to the first zero.
-std::string shown(std::span<const std::uint8_t> bytes, bool hex) {
-    if (hex) return formatHex(bytes);
-    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
-    return gbkToDisplay(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
-}
-
 struct Typed {
     std::optional<std::vector<std::uint8_t>> bytes;  // nullopt: leave the stored bytes alone
     std::string refusal;
@@ -49,7 +41,7 @@ struct Typed {
 // byte that is no GBK character) survive an OK that changed nothing.
 Typed typed(const DeviceParams& p, const CountedBytes& c, const std::string& data, bool hex,
             Language lang) {
-    if (data == shown(stored(p, c), hex)) return {};
+    if (!shownBytes(stored(p, c), hex).editedTo(data)) return {};
     const std::size_t limit = sendableBytes(c.data);
     if (!hex) {
         FormText text = formText(data, limit, c.label, lang);
@@ -71,7 +63,7 @@ void store(DeviceParams& p, const CountedBytes& c, const std::vector<std::uint8_
 
 void SerialFilterForm::open(const DeviceParams& p, bool hexView) {
     hex = hexView;
-    data = shown(stored(p, kFilter), hex);
+    data = shownBytes(stored(p, kFilter), hex).shown;
 }
 
 std::optional<std::string> SerialFilterForm::accept(DeviceParams& p, Language lang) const {
@@ -84,7 +76,7 @@ std::optional<std::string> SerialFilterForm::accept(DeviceParams& p, Language la
 void TimedSendForm::open(const DeviceParams& p, bool hexView) {
     interval = std::to_string(static_cast<std::int32_t>(p.get(f::serialSendInterval)));
     hex = hexView;
-    data = shown(stored(p, kTimedSend), hex);
+    data = shownBytes(stored(p, kTimedSend), hex).shown;
 }
 
 std::optional<std::string> TimedSendForm::accept(DeviceParams& p, Language lang) const {

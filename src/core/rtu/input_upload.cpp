@@ -95,8 +95,8 @@ std::optional<std::string> InputUploadForm::accept(DeviceParams& params, Languag
     std::vector<std::vector<std::uint8_t>> sms;
     for (std::size_t i = 0; i < smsTexts.size(); ++i) {
         const std::string label = smsLabel(i);
-        FormText text = formText(smsTexts[i], kSmsMaxBytes, FormLabel{label, label}, lang,
-                                 rtuText::kSmsTooLong);
+        FormText text = formText(shownText(params, smsField(i)), smsTexts[i], kSmsMaxBytes,
+                                 FormLabel{label, label}, lang, rtuText::kSmsTooLong);
         if (!text.refusal.empty()) return text.refusal;
         sms.push_back(std::move(text.gbk));
     }

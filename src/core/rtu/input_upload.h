@@ -53,7 +53,7 @@ struct InputUploadForm {
     void open(const DeviceParams& params);
     // Selects X1's trigger for all eight inputs.
     void cloneInputs();
-    // Checks every SMS text first (at most 32 bytes in the device's character set); on a
+    // Checks every edited SMS text first (at most 32 bytes in the device's character set); on a
     // refusal returns its message and leaves the record untouched, so that Cancel afterwards
     // cancels everything; otherwise writes the form and returns nullopt.
     std::optional<std::string> accept(DeviceParams& params, Language lang) const;

@@ -1,15 +1,24 @@
 // The forms of the data cache, GPS upload, relay, serial filter, timed send and remote
-// configuration dialogs, on plain records.
+// configuration dialogs, on plain records; and what every form with texts does with stored
+// bytes that have no clean text form.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
+#include "params/apn_form.h"
 #include "params/cache_gps_form.h"
 #include "params/form_values.h"
+#include "params/http_form.h"
 #include "params/item_codec.h"
+#include "params/main_form.h"
+#include "params/mqtt_form.h"
 #include "params/relay_form.h"
 #include "params/remote_config_form.h"
 #include "params/serial_data_form.h"
+#include "rtu/input_upload.h"
 #include "support/bytes.h"
 #include "support/form_checks.h"
 
@@ -273,6 +282,111 @@ TEST(RemoteConfigForm, StateLineInEachLanguage) {
     RemoteConfigForm r;
     r.open(p, kEn);
     EXPECT_EQ(r.status, remoteConfigStatusLine(p, kEn));
+}
+
+// --- texts left as they were ---
+
+std::optional<std::string> mainFormOk(DeviceParams& p, bool hexPackets) {
+    MainForm form;
+    form.heartbeat.hex = form.registration.hex = hexPackets;
+    showMainForm(p, form);
+    const CollectResult r = collectMainForm(form, p, kZh);
+    if (r.ok && r.messages.empty()) return std::nullopt;
+    return r.messages.empty() ? "refused" : r.messages.front();
+}
+
+template <typename Form>
+std::optional<std::string> okUnedited(DeviceParams& p) {
+    Form form;
+    if constexpr (std::is_same_v<Form, RemoteConfigForm>)
+        form.open(p, kZh);
+    else
+        form.open(p);
+    return form.accept(p, kZh);
+}
+
+// Every form that holds texts, opened on a record whose texts are no clean GBK text and closed
+// with OK without an edit, leaves the record byte for byte as it was.
+TEST(UntouchedTexts, KeepTheirExactBytesInEveryForm) {
+    struct Row {
+        const char* form;
+        std::vector<TextField> texts;
+        std::function<std::optional<std::string>(DeviceParams&)> ok;
+    };
+    std::vector<TextField> sms;
+    for (std::uint32_t i = 0; i < 16; ++i) sms.push_back(f::uploadTexts[i]);
+    for (std::uint32_t i = 0; i < 4; ++i) sms.push_back(f::uploadTexts2[i]);
+    const std::vector<Row> rows = {
+        {"MQTT",
+         {f::mqttHost, f::mqttUserName, f::mqttPassword, f::mqttClientId, f::mqttWillTopic,
+          f::mqttWillMessage, f::mqttSubscribeTopic, f::mqttPublishTopic1, f::mqttPublishTopic2,
+          f::mqttPublishTopic3, f::mqttPublishTopic4, f::mqttProductKey, f::mqttDeviceName,
+          f::mqttDeviceSecret},
+         okUnedited<MqttForm>},
+        {"HTTP", {f::httpHost, f::httpHeader}, okUnedited<HttpForm>},
+        {"APN", {f::apnName, f::apnUserName, f::apnPassword}, okUnedited<ApnForm>},
+        {"remote configuration",
+         {f::remoteConfigServer, f::remoteConfigPassword},
+         okUnedited<RemoteConfigForm>},
+        {"input upload", sms, okUnedited<InputUploadForm>},
+        {"main window",
+         {f::serverAHost, f::serverBHost, f::smsPhoneNumbers},
+         [](DeviceParams& p) { return mainFormOk(p, false); }},
+    };
+    // A UTF-8 text with an odd byte count, bytes that are no GBK character beside bare and
+    // CR LF line ends, and a field filled to its last byte (the password takes exactly 8).
+    const auto plants = [](const TextField& field) {
+        std::vector<Bytes> v = {hex("64 65 76 2F E4 B8 AD 21"), hex("61 FF 0A 81 7F 62 0D 0A")};
+        if (field.offset != f::remoteConfigPassword.offset) {
+            Bytes full(field.size, 'x');
+            full.front() = 0xFF;
+            full.back() = 0xAD;
+            v.push_back(full);
+        }
+        return v;
+    };
+    for (const Row& row : rows) {
+        DeviceParams clean;
+        clean.setText(f::remoteConfigPassword, std::string_view("12345678"));
+        ASSERT_EQ(row.ok(clean), std::nullopt) << row.form;  // the rest of the record settles
+        for (const TextField& field : row.texts) {
+            for (const Bytes& bytes : plants(field)) {
+                DeviceParams p = clean;
+                p.setText(field, bytes);
+                const DeviceParams before = p;
+                EXPECT_EQ(row.ok(p), std::nullopt) << row.form << " " << field.offset;
+                EXPECT_EQ(toBytes(p.bytes(field)), toBytes(before.bytes(field)))
+                    << row.form << " " << field.offset << " " << formatHex(bytes);
+                EXPECT_TRUE(p == before) << row.form;
+            }
+        }
+    }
+
+    // The window's packet data, shown as text or as hex digits: bytes after a zero and bytes
+    // that are no GBK character stay, and so does the length.
+    for (const bool hexShown : {false, true}) {
+        DeviceParams p;
+        ASSERT_EQ(mainFormOk(p, hexShown), std::nullopt);
+        p.setBytes(f::heartbeatData, hex("41 00 FF"));
+        p.set(f::heartbeatLength, 3);
+        p.setBytes(f::registerData, hex("64 65 76 2F E4 B8 AD"));
+        p.set(f::registerLength, 7);
+        const DeviceParams before = p;
+        EXPECT_EQ(mainFormOk(p, hexShown), std::nullopt);
+        EXPECT_TRUE(p == before) << hexShown;
+    }
+
+    // Edited, a text is converted and checked as typed.
+    DeviceParams p;
+    p.setText(f::apnName, hex("61 FF"));
+    ApnForm apn;
+    apn.open(p);
+    EXPECT_EQ(apn.name, "a\\xFF");
+    apn.name = "a\xC3\xBF";  // "aÿ": GBK has no ÿ
+    EXPECT_EQ(apn.accept(p, kZh), notGbkMessage({"APN", "APN"}, kZh));
+    apn.name = "cmnet";
+    ASSERT_EQ(apn.accept(p, kZh), std::nullopt);
+    EXPECT_EQ(p.textView(f::apnName), "cmnet");
 }
 
 }  // namespace
