@@ -196,5 +196,28 @@ TEST_F(Cli, ConvertCarriesEveryByteBothWays) {
     }
 }
 
+TEST_F(Cli, OnAFullDiskTheOldFileStaysAndTheCommandSaysSo) {
+    // Under a 2048-byte file size limit, as on a full disk.
+    auto limited = [](const std::vector<std::string>& args) {
+        return test::runProgram(DTUCONF_BIN, args, {}, 60000, 2048);
+    };
+    const std::string sample = std::string(DTUCONF_SAMPLES) + "/office-gateway.cfg";
+    const Bytes old(1000, 'o');
+    for (const char* name : {"old.json", "old.cfg"}) {
+        SCOPED_TRACE(name);
+        write(path(name), old);
+        const RunResult r =
+            std::string(name) == "old.json"
+                ? limited({"convert", sample, path(name)})
+                : limited({"--sim", "read", "-o", path(name), "--production-dir", path("none")});
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.err.find(path(name)) != std::string::npos &&
+                    r.err.find("File too large") != std::string::npos)
+            << r.err;
+        EXPECT_EQ(read(path(name)), old);
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
 }  // namespace
 }  // namespace dtu
