@@ -38,7 +38,7 @@ std::string oneLine(std::string_view s) {
 
 // One line of a settings text, its line end removed.
 struct IniLine {
-    enum Kind { Blank, Comment, Header, Entry, Other } kind = Blank;
+    enum Kind { Blank, Header, Entry, Other } kind = Blank;  // Other: comments, lines without '='
     std::string_view name;   // the section of a header, the key of an entry
     std::string_view value;  // an entry's value, trimmed
 };
@@ -47,7 +47,7 @@ IniLine classify(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     line = trim(line);
     if (line.empty()) return {};
-    if (line.front() == ';') return {IniLine::Comment, {}, {}};
+    if (line.front() == ';') return {IniLine::Other, {}, {}};
     if (line.front() == '[') {
         const std::size_t close = line.rfind(']');
         if (close != std::string_view::npos && close > 0)
@@ -175,7 +175,7 @@ void IniScan::finish() {
 
 void IniScan::line(std::string_view text, std::uint64_t begin, bool hasEnd) {
     m_lastLineEnded = hasEnd;
-    std::string_view content = hasEnd ? text.substr(0, text.size() - 1) : text;
+    const std::string_view content = hasEnd ? text.substr(0, text.size() - 1) : text;
     const bool cr = !content.empty() && content.back() == '\r';
     if (hasEnd && m_eol.empty()) m_eol = cr ? "\r\n" : "\n";
     if (m_state == State::After) return;
