@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "app_icon.h"
@@ -73,8 +75,18 @@ int main(int argc, char** argv) {
 #endif
     dtu::Session session;
     dtu::MainWindow window(session, dtu::loadPcSettingsFile());
-    QObject::connect(&window, &dtu::MainWindow::closing,
-                     [](const dtu::PcSettings& s) { dtu::savePcSettingsFile(s); });
+    QObject::connect(&window, &dtu::MainWindow::closing, [&window](const dtu::PcSettings& s) {
+        // The window is going away: a settings file that could not be saved is said now.
+        std::string error;
+        if (dtu::savePcSettingsFile(s, error)) return;
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("dtuconf"),
+                        (s.language == 1 ? QStringLiteral("The settings were not saved: ")
+                                         : QStringLiteral("设置未保存：")) +
+                            QString::fromStdString(error),
+                        QMessageBox::Ok, &window);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    });
 
     if (parser.isSet(demo) || parser.isSet(demoKind)) {
 #ifdef DTUCONF_HAVE_SIM

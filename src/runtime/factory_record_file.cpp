@@ -7,23 +7,35 @@
 
 namespace dtu {
 
-void appendFactoryRecord(const QString& dir, const DeviceParams& params, const QDateTime& now) {
+QStringList appendFactoryRecord(const QString& dir, const DeviceParams& params,
+                                const QDateTime& now) {
     const auto mac = params.bytes(fields::macAddress);
     // Before the device has said who it is there is nothing to record.
-    if (std::all_of(mac.begin(), mac.end(), [](std::uint8_t b) { return b == 0; })) return;
+    if (std::all_of(mac.begin(), mac.end(), [](std::uint8_t b) { return b == 0; })) return {};
 
     const QDate d = now.date();
     const QTime t = now.time();
     const FactoryRecord record =
         factoryRecord(params, {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()});
     const std::string base = dir.toStdString() + "/";
+    QStringList failures;
+    std::string error;
 
-    IniDocument records = readIniFile(base + record.recordFile);
-    applyFactoryRecord(records, record);
-    writeIniFile(base + record.recordFile, records);
+    IniScan records = recordFileScan(record);
+    const std::string recordPath = base + record.recordFile;
+    if (!scanFile(recordPath, records, error) ||
+        !spliceFile(recordPath, records.size(), recordFileEdit(records, record), error))
+        failures << QString::fromStdString(error);
 
-    IniDocument printList = readIniFile(base + record.printFile);
-    if (applyPrintListEntry(printList, record)) writeIniFile(base + record.printFile, printList);
+    IniScan printList = printListScan(record);
+    const std::string printPath = base + record.printFile;
+    if (!scanFile(printPath, printList, error)) {
+        failures << QString::fromStdString(error);
+    } else if (const auto edit = printListEdit(printList, record);
+               edit && !spliceFile(printPath, printList.size(), *edit, error)) {
+        failures << QString::fromStdString(error);
+    }
+    return failures;
 }
 
 }  // namespace dtu

@@ -2,13 +2,16 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include "params/device_params.h"
 
 namespace dtu {
 
-// Adds the device's production entry to the day's record and print files in dir. Failures are
-// silent: production data must never get in the way of configuring a device.
-void appendFactoryRecord(const QString& dir, const DeviceParams& params, const QDateTime& now);
+// Adds the device's production entry to the day's record and print files in dir. Each file is
+// updated by one edit that keeps every other byte of it; a file that cannot be read is left
+// alone. Returns the failures, one "file: reason" each.
+QStringList appendFactoryRecord(const QString& dir, const DeviceParams& params,
+                                const QDateTime& now);
 
 }  // namespace dtu

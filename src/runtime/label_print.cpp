@@ -49,10 +49,9 @@ void appendHistory(const QString& dir, const LabelRequest& request, const QDateT
         result.historyDuplicate = true;
         return;
     }
-    const auto size = static_cast<qint64>(text->size());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) ||
-        file.write(text->data(), size) != size || !file.flush()) {
-        result.fileErrors << file.fileName() + ": " + file.errorString();
+    std::string error;
+    if (!appendToFile(file.fileName().toStdString(), *text, error)) {
+        result.fileErrors << QString::fromStdString(error);
         return;
     }
     result.historyLine = QString::fromStdString(*text).trimmed();

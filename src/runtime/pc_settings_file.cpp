@@ -18,9 +18,13 @@ PcSettings loadPcSettingsFile(const QString& path) {
     return loadPcSettings(readIniFile(path.toStdString()));
 }
 
-bool savePcSettingsFile(const PcSettings& settings, const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    return writeIniFile(path.toStdString(), savePcSettings(settings));
+bool savePcSettingsFile(const PcSettings& settings, std::string& error, const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        error = folder.toStdString() + ": the folder cannot be made";
+        return false;
+    }
+    return writeIniFile(path.toStdString(), savePcSettings(settings), error);
 }
 
 QString productionDir(const PcSettings& settings) {

@@ -244,9 +244,15 @@ void Session::writeAnswered(std::uint8_t tag, std::uint8_t status) {
     emit writeAnswer(tag, status);
 }
 
-void Session::writeFactoryRecord() {
-    if (m_factoryDir.isEmpty() || !QDir(m_factoryDir).exists()) return;
-    appendFactoryRecord(m_factoryDir, m_params, QDateTime::currentDateTime());
+bool Session::writeFactoryRecord() {
+    if (m_factoryDir.isEmpty() || !QDir(m_factoryDir).exists()) return true;
+    const QStringList failures =
+        appendFactoryRecord(m_factoryDir, m_params, QDateTime::currentDateTime());
+    const bool en = m_flow.language() == Language::English;
+    for (const QString& f : failures)
+        appendLog((en ? "Production record not written: " : "生产记录未写入：") + f.toStdString() +
+                  "\r\n");
+    return failures.isEmpty();
 }
 
 }  // namespace dtu

@@ -76,8 +76,9 @@ public:
     QString factoryRecordDir() const { return m_factoryDir; }
     static QString defaultFactoryRecordDir();
     // Adds the device in params() to the production record; a full read's answer does this by
-    // itself, a parameter file loaded into the record asks for it.
-    void writeFactoryRecord();
+    // itself, a parameter file loaded into the record asks for it. A file that could not be
+    // updated is named with the reason in the receive box; returns whether all went in.
+    bool writeFactoryRecord();
 
 signals:
     // Text for the receive box; cleared is true when the box was emptied before it.

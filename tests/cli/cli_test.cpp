@@ -1,8 +1,12 @@
 // Runs the dtuconf binary as scripts and support staff do, on real files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <random>
 #include <string>
@@ -194,6 +198,67 @@ TEST_F(Cli, ConvertCarriesEveryByteBothWays) {
         EXPECT_EQ(read(path("s.cfg")), read(cfg));
         EXPECT_EQ(dtuconf({"diff", cfg, path("s.json")}).code, 0);
     }
+}
+
+TEST_F(Cli, OnAFullDiskTheOldFileStaysAndTheCommandSaysSo) {
+    // Under a 2048-byte file size limit, as on a full disk.
+    auto limited = [](const std::vector<std::string>& args) {
+        return test::runProgram(DTUCONF_BIN, args, {}, 60000, 2048);
+    };
+    const std::string sample = std::string(DTUCONF_SAMPLES) + "/office-gateway.cfg";
+    const Bytes old(1000, 'o');
+    for (const char* name : {"old.json", "old.cfg"}) {
+        SCOPED_TRACE(name);
+        write(path(name), old);
+        const RunResult r =
+            std::string(name) == "old.json"
+                ? limited({"convert", sample, path(name)})
+                : limited({"--sim", "read", "-o", path(name), "--production-dir", path("none")});
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.err.find(path(name)) != std::string::npos &&
+                    r.err.find("File too large") != std::string::npos)
+            << r.err;
+        EXPECT_EQ(read(path(name)), old);
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(Cli, AProductionFolderThatTakesNoNewFilesIsWrittenInPlaceOrNamed) {
+    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const QString prod = m_dir.filePath("prod");
+    ASSERT_TRUE(QDir().mkdir(prod));
+    const QString record = prod + "/factory-" + day + ".ini";
+    const QString printList = prod + "/print-" + day + ".ini";
+    write(record.toStdString(),
+          "[dtu factory " + day.toStdString() + "]\r\n; mark\r\n\r\n[other]\r\nk=v\r\n");
+    write(printList.toStdString(), "; locked\r\n");
+    QFile::setPermissions(record, QFile::permissions(record) | QFileDevice::WriteOther);
+    QFile::setPermissions(printList, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    QFile::setPermissions(prod, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                    QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile::setPermissions(m_dir.path(), QFile::permissions(prod));
+
+    QProcess p;
+    p.setChildProcessModifier([] {
+        // As a user whom the folder's permissions bind.
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    });
+    p.start(DTUCONF_BIN, {"--sim", "read", "--production-dir", prod});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+
+    const QRegularExpression updated("^\\[dtu factory " + day +
+                                     "\\]\r\n; mark\r\n[0-9a-f]{12}=model:[^\r\n]* "
+                                     "\\d\\d:\\d\\d:\\d\\d\r\n\r\n\\[other\\]\r\nk=v\r\n$");
+    const Bytes after = read(record.toStdString());
+    const QString text = QString::fromLatin1(reinterpret_cast<const char*>(after.data()),
+                                             static_cast<qsizetype>(after.size()));
+    EXPECT_TRUE(updated.match(text).hasMatch()) << text.toStdString();
+    const std::string locked = "; locked\r\n";
+    EXPECT_EQ(read(printList.toStdString()), Bytes(locked.begin(), locked.end()));
+    EXPECT_TRUE(out.contains("生产记录未写入：" + printList + ": ")) << out.toStdString();
+    EXPECT_EQ(QDir(prod).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 }  // namespace

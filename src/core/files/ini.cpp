@@ -36,6 +36,36 @@ std::string oneLine(std::string_view s) {
     return out;
 }
 
+// One line of a settings text, its line end removed.
+struct IniLine {
+    enum Kind { Blank, Header, Entry, Other } kind = Blank;  // Other: comments, lines without '='
+    std::string_view name;   // the section of a header, the key of an entry
+    std::string_view value;  // an entry's value, trimmed
+};
+
+IniLine classify(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = trim(line);
+    if (line.empty()) return {};
+    if (line.front() == ';') return {IniLine::Other, {}, {}};
+    if (line.front() == '[') {
+        const std::size_t close = line.rfind(']');
+        if (close != std::string_view::npos && close > 0)
+            return {IniLine::Header, line.substr(1, close - 1), {}};
+        // Without a closing bracket the line is not a section; it may still be a key.
+    }
+    const std::size_t eq = line.find('=');
+    const std::string_view key = trim(line.substr(0, eq));
+    if (eq == std::string_view::npos || key.empty()) return {IniLine::Other, {}, {}};
+    return {IniLine::Entry, key, trim(line.substr(eq + 1))};
+}
+
+std::string lowerKey(std::string_view key) {
+    std::string out(key);
+    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
+    return out;
+}
+
 }  // namespace
 
 IniDocument IniDocument::parse(std::string_view text) {
@@ -43,26 +73,14 @@ IniDocument IniDocument::parse(std::string_view text) {
     Section* current = nullptr;
     while (!text.empty()) {
         const std::size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
+        const IniLine line = classify(text.substr(0, eol));
         text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-
-        line = trim(line);
-        if (line.empty() || line.front() == ';') continue;
-        if (line.front() == '[') {
-            const std::size_t close = line.rfind(']');
-            if (close != std::string_view::npos && close > 0) {
-                doc.m_sections.push_back({std::string(line.substr(1, close - 1)), {}});
-                current = &doc.m_sections.back();
-                continue;
-            }
-            // Without a closing bracket the line is not a section; it may still be a key.
+        if (line.kind == IniLine::Header) {
+            doc.m_sections.push_back({std::string(line.name), {}});
+            current = &doc.m_sections.back();
+        } else if (line.kind == IniLine::Entry && current) {
+            current->entries.push_back({std::string(line.name), std::string(line.value)});
         }
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos || current == nullptr) continue;
-        const std::string_view key = trim(line.substr(0, eq));
-        if (key.empty()) continue;
-        current->entries.push_back({std::string(key), std::string(trim(line.substr(eq + 1)))});
     }
     return doc;
 }
@@ -126,6 +144,84 @@ std::string IniDocument::toText() const {
         for (const Entry& e : s.entries) out += e.key + '=' + e.value + '\n';
     }
     return out;
+}
+
+IniScan::IniScan(std::string_view section, std::function<bool(std::string_view key)> wanted)
+    : m_section(section), m_wanted(std::move(wanted)) {}
+
+void IniScan::feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const std::size_t eol = bytes.find('\n');
+        if (eol == std::string_view::npos) {
+            m_partial.append(bytes);
+            return;
+        }
+        m_partial.append(bytes.substr(0, eol + 1));
+        bytes.remove_prefix(eol + 1);
+        const std::uint64_t begin = m_size;
+        m_size += m_partial.size();
+        line(m_partial, begin, true);
+        m_partial.clear();
+    }
+}
+
+void IniScan::finish() {
+    if (m_partial.empty()) return;
+    const std::uint64_t begin = m_size;
+    m_size += m_partial.size();
+    line(m_partial, begin, false);
+    m_partial.clear();
+}
+
+void IniScan::line(std::string_view text, std::uint64_t begin, bool hasEnd) {
+    m_lastLineEnded = hasEnd;
+    const std::string_view content = hasEnd ? text.substr(0, text.size() - 1) : text;
+    const bool cr = !content.empty() && content.back() == '\r';
+    if (hasEnd && m_eol.empty()) m_eol = cr ? "\r\n" : "\n";
+    if (m_state == State::After) return;
+    const IniLine l = classify(content);
+    if (l.kind == IniLine::Blank) return;
+    if (l.kind == IniLine::Header) {
+        if (m_state == State::In) {
+            m_state = State::After;
+            return;
+        }
+        if (!equalsIgnoreCase(l.name, m_section)) return;
+        m_state = State::In;
+    }
+    if (m_state != State::In) return;
+    m_insertAt = begin + text.size();
+    m_insertNeedsEol = !hasEnd;
+    if (l.kind != IniLine::Entry || !m_wanted(l.name)) return;
+    std::string key = lowerKey(l.name);
+    if (m_entries.count(key)) return;
+    // The views point into `text`, so their places there are places in the whole text.
+    const auto valueBegin = begin + static_cast<std::uint64_t>(l.value.data() - text.data());
+    const auto valueEnd = begin + content.size() - (cr ? 1 : 0);
+    // A value is read through a 1024-byte buffer.
+    m_entries.emplace(std::move(key),
+                      Entry{std::string(l.value.substr(0, 1024)), valueBegin, valueEnd});
+}
+
+std::optional<std::string> IniScan::value(std::string_view key) const {
+    const auto e = m_entries.find(lowerKey(key));
+    if (e == m_entries.end()) return std::nullopt;
+    return e->second.value;
+}
+
+IniSplice IniScan::set(std::string_view key, std::string_view value) const {
+    const std::string v = oneLine(value);
+    if (const auto e = m_entries.find(lowerKey(key)); e != m_entries.end())
+        return {e->second.valueBegin, e->second.valueEnd - e->second.valueBegin, v};
+    const std::string eol = m_eol.empty() ? "\n" : m_eol;
+    const std::string entry = oneLine(key) + '=' + v;
+    if (m_state != State::Before)
+        return {m_insertAt, 0, m_insertNeedsEol ? eol + entry : entry + eol};
+    // A new section goes at the end, after an empty line when the text has lines already.
+    std::string text;
+    if (m_size > 0) text = (m_lastLineEnded ? "" : eol) + eol;
+    text += '[' + oneLine(m_section) + ']' + eol + entry + eol;
+    return {m_size, 0, text};
 }
 
 }  // namespace dtu

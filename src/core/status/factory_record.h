@@ -29,17 +29,19 @@ struct FactoryRecord {
     std::string printFile;   // "print-2026-12-09.ini"
     std::string section;     // "dtu factory 2026-12-09"
     std::string key;         // the MAC, 12 lower-case hex digits
-    std::string value;       // "model:... imei:...version:... 14:03:59", UTF-8
+    std::string value;       // "model:... imei:...version:... 14:03:59", the device's GBK bytes
 };
 
 FactoryRecord factoryRecord(const DeviceParams& params, const LocalDateTime& now);
 
-// Stores the record's value under its key in the day's record file.
-void applyFactoryRecord(IniDocument& recordDoc, const FactoryRecord& record);
+// The day's record file maps the MAC to the identity line. The scan keeps only the MAC's key;
+// the edit replaces its value or adds the line.
+IniScan recordFileScan(const FactoryRecord& record);
+IniSplice recordFileEdit(const IniScan& scan, const FactoryRecord& record);
 
-// Adds the record's MAC to the day's print list: keys "0", "1", ... are walked in turn; the
-// first missing or empty one takes the MAC, and a value that already holds it ends the walk.
-// Returns whether the document changed.
-bool applyPrintListEntry(IniDocument& printDoc, const FactoryRecord& record);
+// The day's print list: keys "0", "1", ... are walked in turn; the first missing or empty one
+// takes the MAC, and a value that already holds it ends the walk with nothing to change.
+IniScan printListScan(const FactoryRecord& record);
+std::optional<IniSplice> printListEdit(const IniScan& scan, const FactoryRecord& record);
 
 }  // namespace dtu

@@ -79,5 +79,51 @@ TEST(Ini, IntValueLikeTheProfileFunctions) {
     EXPECT_EQ(doc.intValue("s", "sign", 4), 0);
 }
 
+// A scan fed in pieces of `piece` bytes, then the edit that sets the key, applied.
+std::string setByScan(std::string text, std::string_view section, std::string_view key,
+                      std::string_view value, std::size_t piece) {
+    IniScan scan(section, [](std::string_view) { return true; });
+    for (std::size_t at = 0; at < text.size(); at += piece)
+        scan.feed(std::string_view(text).substr(at, piece));
+    scan.finish();
+    EXPECT_EQ(scan.size(), text.size());
+    const IniSplice edit = scan.set(key, value);
+    return text.replace(edit.offset, edit.length, edit.text);
+}
+
+TEST(IniScan, SettingOneKeyKeepsEveryOtherByte) {
+    const std::string text =
+        "orphan=1\r\n"
+        "; mark of another tool\r\n"
+        "[Day]\r\n"
+        "  Mac1 = old value  \r\n"
+        "novalue\r\n"
+        "mac2=x\r\n"
+        "; checked\r\n"
+        "\r\n"
+        "[other]\r\n"
+        "k=v\r\n"
+        "[day]\r\n"
+        "mac3=late duplicate section\r\n";
+    for (std::size_t piece : {std::size_t{1}, std::size_t{7}, text.size()}) {
+        SCOPED_TRACE(piece);
+        // An existing key: only its value changes, its spelling, spacing and line end stay.
+        std::string want = text;
+        want.replace(want.find("old value  "), 11, "new\xCE\xC2");
+        EXPECT_EQ(setByScan(text, "DAY", "mac1", "new\xCE\xC2", piece), want);
+        // A new key goes after the section's last line, the first section of the name only.
+        want = text;
+        want.insert(want.find("\r\n\r\n[other]") + 2, "mac3=a  b\r\n");
+        EXPECT_EQ(setByScan(text, "day", "mac3", "a\r\nb", piece), want);
+        // A new section goes at the end, after an empty line.
+        EXPECT_EQ(setByScan(text, "new", "k", "1", piece), text + "\r\n[new]\r\nk=1\r\n");
+    }
+    // A last line without its line end, and an empty text.
+    EXPECT_EQ(setByScan("[s]\nk=1", "s", "j", "2", 3), "[s]\nk=1\nj=2");
+    EXPECT_EQ(setByScan("[s]\nk=1", "s", "k", "", 3), "[s]\nk=");
+    EXPECT_EQ(setByScan("x", "s", "k", "v", 1), "x\n\n[s]\nk=v\n");
+    EXPECT_EQ(setByScan("", "s", "k", "v", 1), "[s]\nk=v\n");
+}
+
 }  // namespace
 }  // namespace dtu

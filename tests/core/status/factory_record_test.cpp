@@ -30,55 +30,75 @@ TEST(FactoryRecord, NamesAndLine) {
     EXPECT_EQ(r.key, "001b2c3d4eff");
     EXPECT_EQ(r.value, "model:DTU-X4 imei:861234567890123version:V2.1 09:07:03");
 
-    // The model is GBK in the record and UTF-8 in the file.
+    // The texts are the device's own GBK bytes, as the record's readers expect them.
     EXPECT_EQ(
         factoryRecord(device("\x01\x02\x03\x04\x05\x06", "\xCE\xC2\xB6\xC8"), kAfternoon).value,
-        "model:温度 imei:861234567890123version:V2.1 14:30:59");
+        "model:\xCE\xC2\xB6\xC8 imei:861234567890123version:V2.1 14:30:59");
+}
+
+IniScan scanned(IniScan scan, std::string_view text) {
+    scan.feed(text);
+    scan.finish();
+    return scan;
+}
+
+// The file after the record's edits, as each read would leave it.
+std::string withRecord(std::string text, const FactoryRecord& r) {
+    const IniSplice edit = recordFileEdit(scanned(recordFileScan(r), text), r);
+    return text.replace(edit.offset, edit.length, edit.text);
+}
+
+// Whether the print list changed, and the text after it.
+bool withPrintEntry(std::string& text, const FactoryRecord& r) {
+    const auto edit = printListEdit(scanned(printListScan(r), text), r);
+    if (edit) text.replace(edit->offset, edit->length, edit->text);
+    return edit.has_value();
 }
 
 TEST(FactoryRecord, RecordFileKeepsOneLinePerDevice) {
-    IniDocument doc;
     const DeviceParams a = device("\x01\x02\x03\x04\x05\x06", "A");
-    applyFactoryRecord(doc, factoryRecord(a, kMorning));
-    applyFactoryRecord(doc, factoryRecord(device("\x11\x12\x13\x14\x15\x16", "B"), kMorning));
-    applyFactoryRecord(doc, factoryRecord(a, kAfternoon));
-    EXPECT_EQ(doc.toText(),
+    std::string text = withRecord("", factoryRecord(a, kMorning));
+    text = withRecord(text, factoryRecord(device("\x11\x12\x13\x14\x15\x16", "B"), kMorning));
+    text = withRecord(text, factoryRecord(a, kAfternoon));
+    EXPECT_EQ(text,
               "[dtu factory 2026-01-05]\n"
               "010203040506=model:A imei:861234567890123version:V2.1 14:30:59\n"
               "111213141516=model:B imei:861234567890123version:V2.1 09:07:03\n");
+    // Another tool's key in capitals is the same device; its line keeps its spacing.
+    EXPECT_EQ(withRecord("[dtu factory 2026-01-05]\r\n0A0B0C0D0E0F = x\r\n",
+                         factoryRecord(device("\x0a\x0b\x0c\x0d\x0e\x0f", "C"), kMorning)),
+              "[dtu factory 2026-01-05]\r\n"
+              "0A0B0C0D0E0F = model:C imei:861234567890123version:V2.1 09:07:03\r\n");
 }
 
 TEST(PrintList, EachDeviceOncePerDayInOrderFirstSeen) {
     const FactoryRecord a = factoryRecord(device("\x01\x02\x03\x04\x05\x06", "A"), kMorning);
     const FactoryRecord b = factoryRecord(device("\x11\x12\x13\x14\x15\x16", "B"), kMorning);
-    IniDocument doc;
-    EXPECT_TRUE(applyPrintListEntry(doc, a));
-    EXPECT_TRUE(applyPrintListEntry(doc, b));
-    // Read again later the same day, through the file as it was written.
-    doc = IniDocument::parse(doc.toText());
-    EXPECT_FALSE(applyPrintListEntry(doc, a));
-    EXPECT_FALSE(applyPrintListEntry(
-        doc, factoryRecord(device("\x11\x12\x13\x14\x15\x16", "B"), kAfternoon)));
-    EXPECT_EQ(doc.toText(), "[dtu factory 2026-01-05]\n0=010203040506\n1=111213141516\n");
+    std::string text;
+    EXPECT_TRUE(withPrintEntry(text, a));
+    EXPECT_TRUE(withPrintEntry(text, b));
+    EXPECT_FALSE(withPrintEntry(text, a));
+    EXPECT_FALSE(
+        withPrintEntry(text, factoryRecord(device("\x11\x12\x13\x14\x15\x16", "B"), kAfternoon)));
+    EXPECT_EQ(text, "[dtu factory 2026-01-05]\n0=010203040506\n1=111213141516\n");
 }
 
 TEST(PrintList, FillsTheFirstGapAndMatchesInsideValues) {
     const FactoryRecord a = factoryRecord(device("\x01\x02\x03\x04\x05\x06", "A"), kMorning);
-    IniDocument doc =
-        IniDocument::parse("[dtu factory 2026-01-05]\n0=aaaaaaaaaaaa\n1=\n2=bbbbbbbbbbbb\n");
-    EXPECT_TRUE(applyPrintListEntry(doc, a));
-    EXPECT_EQ(doc.value(a.section, "1"), "010203040506");
-    EXPECT_EQ(doc.value(a.section, "2"), "bbbbbbbbbbbb");
+    std::string text = "[dtu factory 2026-01-05]\n0=aaaaaaaaaaaa\n1=\n2=bbbbbbbbbbbb\n";
+    EXPECT_TRUE(withPrintEntry(text, a));
+    EXPECT_EQ(text, "[dtu factory 2026-01-05]\n0=aaaaaaaaaaaa\n1=010203040506\n2=bbbbbbbbbbbb\n");
 
     // A value that merely contains the MAC counts as the device being listed.
-    doc = IniDocument::parse("[dtu factory 2026-01-05]\n0=x010203040506 printed\n");
-    EXPECT_FALSE(applyPrintListEntry(doc, a));
-    EXPECT_FALSE(doc.value(a.section, "1").has_value());
+    text = "[dtu factory 2026-01-05]\n0=x010203040506 printed\n";
+    EXPECT_FALSE(withPrintEntry(text, a));
 
     // Another day's section does not count.
-    doc = IniDocument::parse("[dtu factory 2026-01-04]\n0=010203040506\n");
-    EXPECT_TRUE(applyPrintListEntry(doc, a));
-    EXPECT_EQ(doc.value(a.section, "0"), "010203040506");
+    text = "[dtu factory 2026-01-04]\n0=010203040506\n";
+    EXPECT_TRUE(withPrintEntry(text, a));
+    EXPECT_EQ(text,
+              "[dtu factory 2026-01-04]\n0=010203040506\n\n[dtu factory 2026-01-05]\n"
+              "0=010203040506\n");
 }
 
 }  // namespace
