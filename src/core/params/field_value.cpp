@@ -125,10 +125,13 @@ std::string setFieldValue(DeviceParams& p, const FieldInfo& f, const JsonValue& 
                 const auto gbk = utf8ToGbk(v.string());
                 if (!gbk) {
                     error = "text cannot be written in GBK";
-                } else if (gbk->size() > givenTextLimit(f)) {
-                    error = "text of " + std::to_string(gbk->size()) +
-                            " bytes does not fit: " + std::to_string(givenTextLimit(f)) +
-                            " at most";
+                } else if (const std::size_t limit = givenTextLimit(f); gbk->size() > limit) {
+                    const bool saved = f.tag != 0 && isSaveItem(f.tag);
+                    error =
+                        std::to_string(gbk->size()) + " bytes; " +
+                        (saved ? "the device reads back at most " + std::to_string(limit) +
+                                     ", so it is not sent"
+                               : "at most " + std::to_string(limit) + " fit before the terminator");
                 } else {
                     p.setText(tf, *gbk);
                 }

@@ -187,13 +187,14 @@ TEST(ParamJson, TextsGivenAsTextKeepTheirTerminatorAndHexBytesStayAsTheyAre) {
         EXPECT_EQ(p.textView(TextField{findField(name)->offset, findField(name)->size}).size(),
                   limit);
         EXPECT_FALSE(paramsFromJson(doc(limit + 1), p, error)) << name;
-        EXPECT_NE(error.find(std::to_string(limit) + " at most"), std::string::npos) << error;
+        EXPECT_NE(error.find("at most " + std::to_string(limit)), std::string::npos) << error;
     }
 
     // `set` and the plans take values by the same rule.
     const FieldAssignment nine{findField("remoteConfigPassword"),
                                JsonValue::makeString("123456789")};
-    EXPECT_NE(refuseAssignments(std::span(&nine, 1)).find("8 at most"), std::string::npos);
+    EXPECT_EQ(refuseAssignments(std::span(&nine, 1)),
+              "remoteConfigPassword: 9 bytes; at most 8 fit before the terminator");
 
     // Bytes that fill a field, as an older file or a device may hold them, travel as hex and
     // come back whole.
