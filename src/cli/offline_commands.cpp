@@ -37,7 +37,7 @@ std::optional<Args> parseArgs(const std::vector<std::string>& argv,
 }
 
 // A locked configuration is written to devices as it stands, never shown: the command line
-// shows what the window shows of it, and no readable form of it is written.
+// shows that it is locked and which device it came from, and writes no readable form of it.
 int refuseLocked(const std::string& path) {
     return fail(kExitFailed, path +
                                  ": the configuration is locked; its parameters are not shown "

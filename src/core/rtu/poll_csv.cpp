@@ -275,7 +275,7 @@ PollCsvWrite writePollCsv(const PollTable& table, NameEncoding enc, CsvEncoding 
             line.append(i ? "," : "").append(csvQuoted(table.cellText(r, tableColumn(i))));
         line += "\r\n";
         if (file == CsvEncoding::Gbk) {
-            // Every word of the table is GBK; a name read in the device's UTF-8 may not be.
+            // Every word a table takes is GBK; should one not be, its row is named, not cut.
             const auto gbk = utf8ToGbk(line);
             if (!gbk) {
                 out.badRow = r;

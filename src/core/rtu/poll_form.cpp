@@ -78,7 +78,7 @@ std::optional<std::string> PollForm::accept(DeviceParams& params, Language lang,
     DeviceParams p;
     if (auto refusal = edit(p, lang)) return refusal;
     // The save sends the whole record in one frame: a table it would refuse is refused here.
-    if (const SaveFrame frame = buildSaveFrame(p, lock); frame.error == SaveFrameError::TooLarge) {
+    if (const SaveFrame frame = buildSaveFrame(p, lock); frame.needed > kMaxSaveFrame) {
         const std::string n = std::to_string(frame.needed);
         const std::string max = std::to_string(kMaxSaveFrame);
         return lang == Language::English
