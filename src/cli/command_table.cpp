@@ -56,12 +56,16 @@ const std::vector<Command>& commands() {
          .run = runDecode},
         {.name = "poll",
          .group = kFiles,
-         .usage = "poll export FILE OUT.csv [--names gbk|utf8] [--lang zh|en]\n"
+         .usage = "poll export FILE OUT.csv [--names gbk|utf8] [--encoding utf8|gbk]\n"
+                  " [--lang zh|en]\n"
                   "poll import FILE IN.csv [-o OUT] [--names gbk|utf8] [--lang zh|en]",
          .help = "the Modbus poll table as CSV, and back;\n"
                  "--names: how poll names are stored (default:\n"
-                 "as the desktop tool stores them); --lang: the\n"
-                 "language of the CSV header (default en)",
+                 "as the desktop tool stores them);\n"
+                 "--encoding: the file's text, UTF-8 (default)\n"
+                 "or GBK as spreadsheets on Chinese systems\n"
+                 "save it (import reads either); --lang: the\n"
+                 "language of the messages (default en)",
          .run = runPoll},
         {.name = "frame",
          .group = kFrames,

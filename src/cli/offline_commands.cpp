@@ -36,6 +36,22 @@ std::optional<Args> parseArgs(const std::vector<std::string>& argv,
     return args;
 }
 
+// A locked configuration is written to devices as it stands, never shown: the command line
+// shows that it is locked and which device it came from, and writes no readable form of it.
+int refuseLocked(const std::string& path) {
+    return fail(kExitFailed, path +
+                                 ": the configuration is locked; its parameters are not shown "
+                                 "or converted (it is written to devices as it stands)");
+}
+
+void printLocked(const DeviceParams& params, bool json) {
+    if (json) {
+        std::cout << lockedParamsToJson(params);
+        return;
+    }
+    for (const auto& line : lockedParamsToLines(params)) std::cout << line << "\n";
+}
+
 }  // namespace
 
 int runFrame(const std::vector<std::string>& argv) {
@@ -104,8 +120,11 @@ int runDecode(const std::vector<std::string>& argv) {
         return fail(kExitFile, source + ": not a read answer (88 3a 83 ... 45 2e)");
 
     DeviceParams params;
+    const auto out = args->value("-o");
+    const bool printed = !out || args->flag("--json");
     if (const auto base = args->value("-i")) {
         if (int rc = loadParams(*base, params); rc != kExitOk) return rc;
+        if (isLockedConfig(params) && (printed || isJsonPath(*out))) return refuseLocked(*base);
     }
     LiveState live;
     const DecodeResult result = decodeParamBlock(std::span(*frame).subspan(3), params, live);
@@ -115,11 +134,10 @@ int runDecode(const std::vector<std::string>& argv) {
     }
     if (result.truncated) std::cerr << "dtuconf: the answer ends inside an item\n";
 
-    const auto out = args->value("-o");
     if (out) {
         if (int rc = saveParams(*out, params); rc != kExitOk) return rc;
     }
-    if (!out || args->flag("--json")) printParams(params, args->flag("--json"));
+    if (printed) printParams(params, args->flag("--json"));
     return kExitOk;
 }
 
@@ -128,7 +146,11 @@ int runShow(const std::vector<std::string>& argv) {
     if (!args) return kExitUsage;
     DeviceParams params;
     if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
-    printParams(params, args->flag("--json"));
+    if (isLockedConfig(params)) {
+        printLocked(params, args->flag("--json"));
+    } else {
+        printParams(params, args->flag("--json"));
+    }
     return kExitOk;
 }
 
@@ -136,8 +158,12 @@ int runConvert(const std::vector<std::string>& argv) {
     const auto args = parseArgs(argv, {}, {}, 2, "convert");
     if (!args) return kExitUsage;
     DeviceParams params;
-    if (int rc = loadParams(args->positional()[0], params); rc != kExitOk) return rc;
-    return saveParams(args->positional()[1], params);
+    const std::string& in = args->positional()[0];
+    const std::string& out = args->positional()[1];
+    if (int rc = loadParams(in, params); rc != kExitOk) return rc;
+    // A .cfg copy carries the file byte for byte; a JSON one would show it.
+    if (isLockedConfig(params) && isJsonPath(out)) return refuseLocked(in);
+    return saveParams(out, params);
 }
 
 int runDiff(const std::vector<std::string>& argv) {
@@ -147,6 +173,14 @@ int runDiff(const std::vector<std::string>& argv) {
     DeviceParams b;
     if (int rc = loadParams(args->positional()[0], a); rc != kExitOk) return rc;
     if (int rc = loadParams(args->positional()[1], b); rc != kExitOk) return rc;
+    if (isLockedConfig(a) || isLockedConfig(b)) {
+        // Whether they differ, never in what.
+        for (const auto* p : {&a, &b}) {
+            if (isLockedConfig(*p))
+                std::cout << args->positional()[p == &a ? 0 : 1] << ": locked\n";
+        }
+        return a == b ? kExitOk : kExitFailed;
+    }
     const auto diffs = diffParams(a, b);
     for (const auto& d : diffs)
         std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";

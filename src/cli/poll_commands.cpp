@@ -6,6 +6,7 @@
 #include "command_table.h"
 #include "common.h"
 #include "file_io.h"
+#include "files/param_file.h"
 #include "pc_settings_file.h"
 #include "rtu/poll_csv.h"
 
@@ -26,11 +27,11 @@ std::optional<NameEncoding> nameEncoding(const Args& args) {
 }
 
 int exportTable(const DeviceParams& params, const std::string& out, NameEncoding enc,
-                Language lang) {
+                CsvEncoding file, Language lang) {
     if (params.get(fields::modbusItemCount) > kMaxPollEntries)
         return fail(kExitFile,
                     "modbusItemCount is above " + std::to_string(kMaxPollEntries) + ": no table");
-    const PollCsvWrite csv = writePollCsv(PollTable::fromRecord(params, enc), enc);
+    const PollCsvWrite csv = writePollCsv(PollTable::fromRecord(params, enc), enc, file);
     if (csv.badRow) return fail(kExitFile, pollCsvWriteErrorText(csv, enc, lang));
     std::string error;
     const auto bytes =
@@ -46,6 +47,8 @@ int importTable(DeviceParams& params, const std::string& csvPath, const std::str
     if (!bytes) return fail(kExitFile, error);
     const PollCsvRead read = readPollCsv(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), enc);
+    if (read.readAsGbk)
+        std::cerr << "dtuconf: " << csvPath << ": " << pollCsvReadAsGbkText(lang) << "\n";
     if (!read.table)
         return fail(kExitFile, csvPath + ": " + pollCsvErrorText(read.error, enc, lang));
     if (auto refusal = read.table->toRecord(params, enc, lang)) return fail(kExitFile, *refusal);
@@ -68,7 +71,7 @@ int runPoll(const std::vector<std::string>& argv) {
     std::string error;
     auto args = Args::parse({argv.begin() + 1, argv.end()},
                             import ? std::set<std::string>{"-o", "--names", "--lang"}
-                                   : std::set<std::string>{"--names", "--lang"},
+                                   : std::set<std::string>{"--names", "--lang", "--encoding"},
                             {}, error);
     if (args && args->positional().size() != 2) error = "expected 2 arguments";
     if (!error.empty()) return usageError("poll", error);
@@ -78,11 +81,21 @@ int runPoll(const std::vector<std::string>& argv) {
     const auto langValue = args->value("--lang").value_or("en");
     if (langValue != "en" && langValue != "zh") return fail(kExitUsage, "--lang: zh or en");
     const Language lang = langValue == "zh" ? Language::Chinese : Language::English;
+    const auto encoding = args->value("--encoding").value_or("utf8");
+    if (encoding != "utf8" && encoding != "gbk") return fail(kExitUsage, "--encoding: utf8 or gbk");
 
     const std::string file = args->positional()[0];
     DeviceParams params;
     if (int rc = loadParams(file, params); rc != kExitOk) return rc;
-    if (!import) return exportTable(params, args->positional()[1], *enc, lang);
+    // A locked configuration is written to devices as it stands; its table is not shown, and
+    // so not edited either.
+    if (isLockedConfig(params))
+        return fail(kExitFailed, file +
+                                     ": the configuration is locked; its poll table is not "
+                                     "exported or replaced");
+    if (!import)
+        return exportTable(params, args->positional()[1], *enc,
+                           encoding == "gbk" ? CsvEncoding::Gbk : CsvEncoding::Utf8, lang);
     return importTable(params, args->positional()[1], args->value("-o").value_or(file), *enc, lang);
 }
 

@@ -154,9 +154,13 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
     connect(exportButton, &QPushButton::clicked, this, &PollDialog::exportWithDialog);
     auto* importButton = button(text(kImportCsvLabel, m_lang), "importCsvButton");
     connect(importButton, &QPushButton::clicked, this, &PollDialog::importWithDialog);
+    // How much of the one save frame the table leaves, so a full one shows before OK.
+    m_frameUse = named(new QLabel, "frameUse");
     auto* gridButtons = new QHBoxLayout;
     gridButtons->addWidget(add);
     gridButtons->addWidget(remove);
+    gridButtons->addSpacing(14);
+    gridButtons->addWidget(m_frameUse);
     gridButtons->addStretch(1);
     gridButtons->addWidget(exportButton);
     gridButtons->addWidget(importButton);
@@ -174,6 +178,7 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
         // A choice of the PC, kept at once, also when the form is cancelled.
         m_utf8NamesSetting = on ? 1 : 0;
         m_form.utf8Names = on;
+        showFrameUse();
     });
     // Rows of controls side by side, each as wide as it needs.
     auto row = [](std::initializer_list<QWidget*> widgets) {
@@ -200,6 +205,7 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
             [this](int index) { m_timestamp->setEnabled(index == kTimestampFormat); });
     m_prefix = named(new QLineEdit, "prefix");
     m_prefix->setMinimumWidth(360);
+    connect(m_prefix, &QLineEdit::textChanged, this, &PollDialog::showFrameUse);
     auto* help = named(new ClickLabel(ClickLabel::Style::Link), "prefixHelp");
     help->setText(text(kHelpLink, m_lang));
     connect(help, &ClickLabel::clicked, this, [this] {
@@ -294,6 +300,14 @@ void PollDialog::renderRows() {
         }
     }
     m_rendering = false;
+    showFrameUse();
+}
+
+void PollDialog::showFrameUse() {
+    // Built while the constructor still lays out the form: nothing to count yet.
+    if (!m_prefix || !m_utf8Names) return;
+    const auto bytes = form().saveFrameBytes(m_session.flow().lock());
+    m_frameUse->setText(bytes ? qs(saveFrameUseText(*bytes, m_lang)) : QString());
 }
 
 void PollDialog::commitCell(int row, int column, const QString& typed) {
@@ -360,6 +374,9 @@ bool PollDialog::importCsv(const QString& path) {
     }
     m_form.table = *read.table;
     renderRows();
+    if (read.readAsGbk)
+        showMessage(this, QFileInfo(path).fileName() + QStringLiteral(": ") +
+                              qs(pollCsvReadAsGbkText(m_lang)));
     return true;
 }
 
@@ -385,7 +402,7 @@ void PollDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void PollDialog::accept() {
-    if (const auto refusal = form().accept(m_session.params(), m_lang)) {
+    if (const auto refusal = form().accept(m_session.params(), m_lang, m_session.flow().lock())) {
         showMessage(this, qs(*refusal));
         return;
     }

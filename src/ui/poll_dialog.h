@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 
@@ -44,6 +45,7 @@ protected:
 private:
     void commitCell(int row, int column, const QString& text);
     void renderRows();
+    void showFrameUse();
     void exportWithDialog();
     void importWithDialog();
 
@@ -54,6 +56,7 @@ private:
     bool m_rendering = false;
 
     QTableWidget* m_table = nullptr;
+    QLabel* m_frameUse = nullptr;
     QLineEdit* m_timeout = nullptr;
     QLineEdit* m_pollInterval = nullptr;
     QLineEdit* m_commandDelay = nullptr;

@@ -184,6 +184,53 @@ TEST_F(Cli, BadInputIsOneLineOnStderrAndWritesNothing) {
     EXPECT_TRUE(refused.out.empty());
 }
 
+TEST_F(Cli, ALockedFileShowsOnlyThatItIsLockedAndIsCopiedOnlyAsItStands) {
+    Bytes image(22160, 0);
+    auto put = [&](std::size_t at, std::string_view text) {
+        std::copy(text.begin(), text.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    put(7, "secret.example.com");  // serverAHost
+    put(11792, "DTU-4G");          // deviceModel
+    image[21096] = 0x78;           // configLockFlag
+    put(21097, "pw123456");        // configLockPassword
+    write(path("locked.cfg"), image);
+    write(path("zero.cfg"), Bytes(22160, 0));
+    write(path("answer.txt"), std::string("88 3a 83 00 02 45 2e"));
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"show", path("locked.cfg")},
+          {"show", path("locked.cfg"), "--json"},
+          {"diff", path("locked.cfg"), path("zero.cfg")},
+          {"convert", path("locked.cfg"), path("out.json")},
+          {"decode", "-i", path("locked.cfg"), path("answer.txt")},
+          {"poll", "export", path("locked.cfg"), path("t.csv")},
+          {"poll", "import", path("locked.cfg"), path("t.csv"), "-o", path("out.json")}}) {
+        const RunResult r = dtuconf(args);
+        EXPECT_EQ(r.out.find("secret"), std::string::npos) << args[0] << ": " << r.out;
+        EXPECT_EQ(r.out.find("pw123456"), std::string::npos) << args[0] << ": " << r.out;
+        EXPECT_EQ(r.code, args[0] == "show" ? 0 : 1) << args[0] << ": " << r.err;
+    }
+    EXPECT_FALSE(exists(path("out.json")));
+    EXPECT_FALSE(exists(path("t.csv")));
+    const RunResult shown = dtuconf({"show", path("locked.cfg")});
+    EXPECT_EQ(lines(shown.out)[0], "locked = true");
+    EXPECT_NE(shown.out.find("deviceModel = \"DTU-4G\""), std::string::npos);
+
+    ASSERT_EQ(dtuconf({"convert", path("locked.cfg"), path("copy.cfg")}).code, 0);
+    EXPECT_EQ(read(path("copy.cfg")), image);
+    EXPECT_EQ(dtuconf({"diff", path("locked.cfg"), path("copy.cfg")}).code, 0);
+}
+
+TEST_F(Cli, JsonTextsLeaveTheTerminatorAReaderStopsAt) {
+    write(path("host.json"), "{\"serverAHost\": \"" + std::string(64, 'h') + "\"}");
+    const RunResult r = dtuconf({"convert", path("host.json"), path("host.cfg")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("serverAHost: 64 bytes; the device reads back at most 63"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(exists(path("host.cfg")));
+}
+
 TEST_F(Cli, ConvertCarriesEveryByteBothWays) {
     // The shipped sample, and a file with every byte random.
     std::mt19937 rng(11);

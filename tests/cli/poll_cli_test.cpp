@@ -76,6 +76,33 @@ TEST_F(PollCli, ExportThenImportGivesTheSameFileAndTheSameCsv) {
     EXPECT_EQ(read(path("t2.csv")), csv);
 }
 
+TEST_F(PollCli, GbkFilesForChineseSpreadsheetsGoOutAndComeBackWithANote) {
+    write(path("three.json"), kThreeEntries);
+    ASSERT_EQ(dtuconf({"poll", "export", path("three.json"), path("u.csv"), "--names", "gbk"}).code,
+              0);
+    const RunResult exported = dtuconf({"poll", "export", path("three.json"), path("g.csv"),
+                                        "--names", "gbk", "--encoding", "gbk"});
+    ASSERT_EQ(exported.code, 0) << exported.err;
+    const std::string gbk = read(path("g.csv"));
+    EXPECT_EQ(gbk.substr(0, 12), "slaveAddress");  // no byte order mark
+    EXPECT_NE(gbk.find("\xB8\xA1\xB5\xE3\xD0\xCD(ABCD),0,\xCE\xC2\xB6\xC8,"),
+              std::string::npos);  // 浮点型 and 温度 in GBK
+
+    // Read back as GBK, saying so, into the same table.
+    ASSERT_EQ(dtuconf({"convert", path("three.json"), path("copy.cfg")}).code, 0);
+    const RunResult imported = dtuconf({"poll", "import", path("copy.cfg"), path("g.csv"), "-o",
+                                        path("back.json"), "--names", "gbk"});
+    ASSERT_EQ(imported.code, 0) << imported.err;
+    EXPECT_EQ(imported.err, "dtuconf: " + path("g.csv") + ": not UTF-8: read as GBK\n");
+    EXPECT_EQ(dtuconf({"diff", path("three.json"), path("back.json")}).code, 0);
+
+    // The help says what --lang does: the messages, not the file.
+    const RunResult help = dtuconf({"poll", "--help"});
+    EXPECT_NE(help.out.find("--lang: the\nlanguage of the messages"), std::string::npos)
+        << help.out;
+    EXPECT_EQ(help.out.find("header"), std::string::npos);
+}
+
 TEST_F(PollCli, ImportReplacesTheTableInPlace) {
     write(path("three.json"), kThreeEntries);
     write(path("one.csv"), "jsonName,Fun\nflow,4\n");

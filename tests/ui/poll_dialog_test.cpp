@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "click_label.h"
 #include "poll_dialog.h"
 #include "rtu/poll_form.h"
+#include "text/gbk.h"
 #include "window_fixture.h"
 
 namespace dtu {
@@ -222,6 +224,40 @@ TEST_F(PollDialogTest, DeletingSelectsTheRowNowAtItsPlaceAndCancelKeepsNothing) 
     EXPECT_EQ(session.params().get(f::modbusItemCount), 0);
     // The encoding box is the PC's choice and stays, also after Cancel.
     EXPECT_EQ(window->pcSettings().utf8Names, 1);
+}
+
+TEST_F(PollDialogTest, AGbkFileIsImportedAndATableTooBigToSaveIsRefusedOnOk) {
+    PollDialog* dialog = openForm();
+    ASSERT_TRUE(dialog);
+    auto* use = in<QLabel>(dialog, "frameUse");
+    EXPECT_EQ(use->text(), QStringLiteral("保存帧：497 / 4096 字节"));
+
+    // 64 entries with 57-byte names, as a spreadsheet on a Chinese system saves them.
+    QString csv = QStringLiteral("地址,数据类型,json名\r\n");
+    for (int i = 0; i < 64; ++i)
+        csv += QStringLiteral("1,浮点型(ABCD),%1\r\n").arg(QString(57, u'n'));
+    const QString path = m_dir.filePath(QStringLiteral("gbk.csv"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const auto gbk = utf8ToGbk(csv.toStdString());
+    ASSERT_TRUE(gbk);
+    file.write(reinterpret_cast<const char*>(gbk->data()), static_cast<qint64>(gbk->size()));
+    file.close();
+    ASSERT_TRUE(dialog->importCsv(path));
+    EXPECT_EQ(takeMessages(dialog),
+              QStringList{QStringLiteral("gbk.csv: 不是UTF-8文件，已按GBK读取")});
+    EXPECT_EQ(m_table->rowCount(), 64);
+    EXPECT_EQ(m_table->item(63, kPollType)->text(), QStringLiteral("浮点型(ABCD)"));
+    EXPECT_EQ(use->text(), QStringLiteral("保存帧：5873 / 4096 字节"));
+
+    // What the save would refuse, OK refuses; the form stays open and the record as it was.
+    click(in<QPushButton>(dialog, "okButton"));
+    const QStringList refused = takeMessages(dialog);
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_TRUE(refused[0].contains(QStringLiteral("5873"))) << refused[0].toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(session.params().get(f::modbusItemCount), 0);
+    ASSERT_TRUE(closeWith(dialog, "cancelButton"));
 }
 
 TEST_F(PollDialogTest, InEnglishTheDropDownNamesTheTypesInEnglishTheCellInChinese) {

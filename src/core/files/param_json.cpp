@@ -43,6 +43,10 @@ void forEachShown(const DeviceParams& p, Fn fn) {
     }
 }
 
+// The device a locked configuration was read from, as the status panel names it.
+constexpr std::string_view kIdentityFields[] = {"deviceModel", "firmwareVersion", "imei", "iccid",
+                                                "macAddress"};
+
 }  // namespace
 
 std::string paramsToJson(const DeviceParams& p) {
@@ -94,6 +98,25 @@ std::vector<std::string> paramsToLines(const DeviceParams& p) {
     forEachShown(
         p, [&](const FieldInfo& f) { lines.push_back(f.name + " = " + fieldValueJson(p, f)); });
     return lines;
+}
+
+std::vector<std::string> lockedParamsToLines(const DeviceParams& p) {
+    std::vector<std::string> lines{"locked = true"};
+    for (const std::string_view name : kIdentityFields) {
+        const FieldInfo& f = *findField(name);
+        lines.push_back(f.name + " = " + fieldValueJson(p, f));
+    }
+    return lines;
+}
+
+std::string lockedParamsToJson(const DeviceParams& p) {
+    std::string out = "{\n  \"locked\": true";
+    for (const std::string_view name : kIdentityFields) {
+        const FieldInfo& f = *findField(name);
+        out += ",\n  " + jsonQuote(f.name) + ": " + fieldValueJson(p, f);
+    }
+    out += "\n}\n";
+    return out;
 }
 
 std::vector<FieldDifference> diffParams(const DeviceParams& a, const DeviceParams& b) {

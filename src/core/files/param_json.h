@@ -22,6 +22,12 @@ bool paramsFromJson(std::string_view json, DeviceParams& out, std::string& error
 // "name = value" lines, the values written as in the JSON form.
 std::vector<std::string> paramsToLines(const DeviceParams& params);
 
+// What a locked configuration shows: that it is locked, and the identity of the device it
+// came from (model, firmware, IMEI, ICCID, MAC); never a parameter. Lines as paramsToLines
+// writes them, or a JSON object with "locked": true that no reader takes for a parameter set.
+std::vector<std::string> lockedParamsToLines(const DeviceParams& params);
+std::string lockedParamsToJson(const DeviceParams& params);
+
 struct FieldDifference {
     const FieldInfo* field;
     std::string before;

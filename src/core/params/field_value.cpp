@@ -52,6 +52,11 @@ std::optional<std::vector<std::uint8_t>> hexFor(const FieldInfo& f, const JsonVa
 
 }  // namespace
 
+std::size_t givenTextLimit(const FieldInfo& f) {
+    if (f.tag != 0 && isSaveItem(f.tag)) return sendableBytes(TextField{f.offset, f.size});
+    return f.size == 0 ? 0 : f.size - 1;
+}
+
 std::string fieldValueJson(const DeviceParams& p, const FieldInfo& f) {
     switch (f.kind) {
         case FieldKind::U8:
@@ -69,7 +74,7 @@ std::string fieldValueJson(const DeviceParams& p, const FieldInfo& f) {
             const bool padded =
                 std::all_of(whole.begin() + static_cast<std::ptrdiff_t>(text.size()), whole.end(),
                             [](std::uint8_t b) { return b == 0; });
-            if (padded) {
+            if (padded && text.size() <= givenTextLimit(f)) {
                 if (auto utf8 = gbkToUtf8(text)) return jsonQuote(*utf8);
             }
             return "{\"hex\": " + hexString(whole) + "}";
@@ -120,9 +125,15 @@ std::string setFieldValue(DeviceParams& p, const FieldInfo& f, const JsonValue& 
                 const auto gbk = utf8ToGbk(v.string());
                 if (!gbk) {
                     error = "text cannot be written in GBK";
-                } else if (!p.setText(tf, *gbk)) {
-                    error = "text of " + std::to_string(gbk->size()) + " bytes does not fit in " +
-                            std::to_string(f.size);
+                } else if (const std::size_t limit = givenTextLimit(f); gbk->size() > limit) {
+                    const bool saved = f.tag != 0 && isSaveItem(f.tag);
+                    error =
+                        std::to_string(gbk->size()) + " bytes; " +
+                        (saved ? "the device reads back at most " + std::to_string(limit) +
+                                     ", so it is not sent"
+                               : "at most " + std::to_string(limit) + " fit before the terminator");
+                } else {
+                    p.setText(tf, *gbk);
                 }
             } else if (v.isObject() && v.object().size() == 1 && v.find("hex")) {
                 if (auto bytes = hexFor(f, *v.find("hex"), error)) p.setBytes(rawField(f), *bytes);

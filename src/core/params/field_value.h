@@ -11,14 +11,21 @@
 
 namespace dtu {
 
+// The most bytes a text given as text (a JSON string, `set`, a plan) may hold: what the save
+// sends and a read takes back for a text the save carries; any other text keeps its
+// terminator, so a reader that stops at the first zero never runs into the next field.
+std::size_t givenTextLimit(const FieldInfo& field);
+
 // A field's value as a JSON literal: numbers as numbers; texts as strings when they are GBK
-// text followed only by zero padding, otherwise {"hex": "..."}; byte data as a hex string.
+// text within givenTextLimit followed only by zero padding, otherwise {"hex": "..."} (the
+// bytes as they are); byte data as a hex string.
 // Byte data longer than 8 bytes drops its trailing zero bytes. Together with setFieldValue
 // this carries every byte of the field unchanged.
 std::string fieldValueJson(const DeviceParams& params, const FieldInfo& field);
 
-// Stores a JSON value into the field. Returns an empty string on success, otherwise a short
-// English reason (the field is then unchanged).
+// Stores a JSON value into the field: a text given as a string is held to givenTextLimit, one
+// given as {"hex": ...} is taken as the bytes it names. Returns an empty string on success,
+// otherwise a short English reason (the field is then unchanged).
 std::string setFieldValue(DeviceParams& params, const FieldInfo& field, const JsonValue& value);
 
 // A value as a person types it for a field (a command-line argument, a CSV cell): JSON when it

@@ -977,11 +977,7 @@ SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock) {
     SaveFrame frame;
     std::tie(frame.error, frame.badPollRecord) = pollTableError(params);
     if (frame.error != SaveFrameError::None) return frame;
-    if (const auto bad = findUnsendable(params)) {
-        frame.error = SaveFrameError::NotReadBack;
-        frame.unsendable = *bad;
-        return frame;
-    }
+    const auto unsendable = findUnsendable(params);
 
     FrameWriter w(frame.bytes);
     w.u8(FRAME_HEAD_1);
@@ -994,9 +990,10 @@ SaveFrame buildSaveFrame(const DeviceParams& params, const Lock& lock) {
     w.u8(FRAME_TAIL_2);
     if (lock) w.bytes(lockSuffix(*lock));
 
-    if (w.overflow()) {
-        frame.error = SaveFrameError::TooLarge;
-        frame.needed = w.pos();
+    frame.needed = w.pos();
+    if (unsendable || w.overflow()) {
+        frame.error = unsendable ? SaveFrameError::NotReadBack : SaveFrameError::TooLarge;
+        if (unsendable) frame.unsendable = *unsendable;
         frame.bytes.fill(0);
         return frame;
     }

@@ -98,7 +98,8 @@ enum class SaveFrameError {
 struct SaveFrame {
     SaveFrameError error = SaveFrameError::None;
     std::size_t size = 0;
-    std::size_t needed = 0;  // with TooLarge: the bytes the whole frame would take
+    // The bytes the whole frame takes or would take; 0 only when the poll table is refused.
+    std::size_t needed = 0;
     std::array<std::uint8_t, kMaxSaveFrame> bytes{};
     int badPollRecord = -1;      // with PollNameTooLong: the record at fault
     UnsendableValue unsendable;  // with NotReadBack: the value at fault

@@ -6,6 +6,7 @@
 
 #include "params/item_codec.h"
 #include "text/csv.h"
+#include "text/gbk.h"
 
 namespace dtu {
 
@@ -162,10 +163,28 @@ std::string valueExpected(int column, Language lang) {
 
 }  // namespace
 
-PollCsvRead readPollCsv(std::string_view text, NameEncoding enc) {
+PollCsvRead readPollCsv(std::string_view bytes, NameEncoding enc) {
     PollCsvRead result;
     PollCsvError& err = result.error;
-    CsvReader reader(withoutBom(text));
+    std::string_view text = withoutBom(bytes);
+    std::string fromGbk;
+    if (const std::size_t bad = firstNonUtf8(text);
+        bad != std::string_view::npos && text.size() == bytes.size()) {
+        const auto utf8 =
+            gbkToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        if (!utf8) {
+            err.problem = PollCsvProblem::NotText;
+            err.line =
+                1 + static_cast<std::size_t>(std::count(
+                        text.begin(), text.begin() + static_cast<std::ptrdiff_t>(bad), '\n'));
+            err.column = 1;
+            return result;
+        }
+        fromGbk = *utf8;
+        text = fromGbk;
+        result.readAsGbk = true;
+    }
+    CsvReader reader(text);
     std::vector<CsvCell> cells;
     CsvQuoteError quotes;
     auto next = [&] {
@@ -234,7 +253,7 @@ PollCsvRead readPollCsv(std::string_view text, NameEncoding enc) {
     return result;
 }
 
-PollCsvWrite writePollCsv(const PollTable& table, NameEncoding enc) {
+PollCsvWrite writePollCsv(const PollTable& table, NameEncoding enc, CsvEncoding file) {
     PollCsvWrite out;
     for (std::size_t r = 0; r < table.size(); ++r) {
         const PollRow& row = table.row(r);
@@ -246,14 +265,26 @@ PollCsvWrite writePollCsv(const PollTable& table, NameEncoding enc) {
             return out;
         }
     }
-    std::string csv(kUtf8Bom);
+    std::string csv(file == CsvEncoding::Utf8 ? kUtf8Bom : "");
     for (std::size_t i = 0; i < kPollCsvColumns.size(); ++i)
         csv.append(i ? "," : "").append(kPollCsvColumns[i]);
     csv += "\r\n";
     for (std::size_t r = 0; r < table.size(); ++r) {
+        std::string line;
         for (std::size_t i = 0; i < kPollCsvColumns.size(); ++i)
-            csv.append(i ? "," : "").append(csvQuoted(table.cellText(r, tableColumn(i))));
-        csv += "\r\n";
+            line.append(i ? "," : "").append(csvQuoted(table.cellText(r, tableColumn(i))));
+        line += "\r\n";
+        if (file == CsvEncoding::Gbk) {
+            // Every word a table takes is GBK; should one not be, its row is named, not cut.
+            const auto gbk = utf8ToGbk(line);
+            if (!gbk) {
+                out.badRow = r;
+                out.nameError = NameError::NotGbk;
+                return out;
+            }
+            line.assign(gbk->begin(), gbk->end());
+        }
+        csv += line;
     }
     out.csv = std::move(csv);
     return out;
@@ -291,6 +322,8 @@ std::string pollCsvErrorText(const PollCsvError& e, NameEncoding enc, Language l
             return where + (en ? "more than 64 entries (max 64)" : "超过64条（max 64）");
         case PollCsvProblem::BadValue:
             return where + valueExpected(e.pollColumn, lang);
+        case PollCsvProblem::NotText:
+            return where + (en ? "neither UTF-8 nor GBK text" : "既不是UTF-8也不是GBK文本");
         case PollCsvProblem::NameNotGbk:
         case PollCsvProblem::NameTooLong:
             return where + nameRefusal(e.problem == PollCsvProblem::NameNotGbk ? NameError::NotGbk
@@ -298,6 +331,10 @@ std::string pollCsvErrorText(const PollCsvError& e, NameEncoding enc, Language l
                                        e.columnName, e.columnName, nameLimit(), enc, lang);
     }
     return where;
+}
+
+std::string pollCsvReadAsGbkText(Language lang) {
+    return lang == Language::English ? "not UTF-8: read as GBK" : "不是UTF-8文件，已按GBK读取";
 }
 
 std::string pollCsvWriteErrorText(const PollCsvWrite& result, NameEncoding enc, Language lang) {

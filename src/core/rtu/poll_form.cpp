@@ -45,8 +45,8 @@ void PollForm::open(const DeviceParams& params, bool utf8NamesSetting) {
     prefix = m_prefixShown = text ? *text : storedNameDisplay(stored, nameEncoding());
 }
 
-std::optional<std::string> PollForm::accept(DeviceParams& params, Language lang) const {
-    DeviceParams p = m_copy;
+std::optional<std::string> PollForm::edit(DeviceParams& p, Language lang) const {
+    p = m_copy;
     if (auto refusal = table.toRecord(p, nameEncoding(), lang)) return refusal;
 
     p.set(f::modbusUploadInterval, static_cast<std::uint16_t>(formNumber(uploadInterval)));
@@ -70,10 +70,41 @@ std::optional<std::string> PollForm::accept(DeviceParams& params, Language lang)
                                nameEncoding(), lang);
         p.setText(f::modbusPrefix, e.bytes);
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> PollForm::accept(DeviceParams& params, Language lang,
+                                            const Lock& lock) const {
+    DeviceParams p;
+    if (auto refusal = edit(p, lang)) return refusal;
+    // The save sends the whole record in one frame: a table it would refuse is refused here.
+    if (const SaveFrame frame = buildSaveFrame(p, lock); frame.needed > kMaxSaveFrame) {
+        const std::string n = std::to_string(frame.needed);
+        const std::string max = std::to_string(kMaxSaveFrame);
+        return lang == Language::English
+                   ? "With this table the save frame would take " + n + " bytes, more than its " +
+                         max + ": remove entries or shorten their names."
+                   : "按此轮询表，保存帧将有 " + n + " 字节，超过 " + max +
+                         " 字节：请删除条目或缩短json名。";
+    }
 
     const auto from = p.image().subspan(kEdgeBlockOffset, kEdgeBlockSize);
     std::copy(from.begin(), from.end(), params.image().begin() + kEdgeBlockOffset);
     return std::nullopt;
+}
+
+std::optional<std::size_t> PollForm::saveFrameBytes(const Lock& lock) const {
+    DeviceParams p;
+    if (edit(p, Language::English)) return std::nullopt;
+    const std::size_t needed = buildSaveFrame(p, lock).needed;
+    return needed ? std::optional(needed) : std::nullopt;
+}
+
+std::string saveFrameUseText(std::size_t bytes, Language lang) {
+    const std::string n = std::to_string(bytes);
+    const std::string max = std::to_string(kMaxSaveFrame);
+    return lang == Language::English ? "Save frame: " + n + " of " + max + " bytes"
+                                     : "保存帧：" + n + " / " + max + " 字节";
 }
 
 bool PollForm::timestampEnabled() const {

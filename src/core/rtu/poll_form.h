@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "params/device_params.h"
+#include "params/item_codec.h"
 #include "rtu/poll_table.h"
 #include "text/language.h"
 
@@ -43,9 +44,16 @@ public:
     void open(const DeviceParams& params, bool utf8NamesSetting);
 
     // Checks the form and writes the whole edge block back into the record. A refusal (a name
-    // or the prefix that does not fit in the chosen encoding) comes back as its message in
-    // the window's language, and then nothing is written.
-    std::optional<std::string> accept(DeviceParams& params, Language lang) const;
+    // or the prefix that does not fit in the chosen encoding, or a table that makes the save
+    // frame larger than the device takes, `lock` being the suffix the save will carry) comes
+    // back as its message in the window's language, and then nothing is written.
+    std::optional<std::string> accept(DeviceParams& params, Language lang,
+                                      const Lock& lock = std::nullopt) const;
+
+    // The bytes the save frame takes with the form's values in the record as it was opened,
+    // lock suffix included (more than kMaxSaveFrame when it would not fit); nullopt while a
+    // value of the form is refused.
+    std::optional<std::size_t> saveFrameBytes(const Lock& lock) const;
 
     bool timestampEnabled() const;
     NameEncoding nameEncoding() const {
@@ -53,6 +61,9 @@ public:
     }
 
 private:
+    // The record with the form's values, or the refusal.
+    std::optional<std::string> edit(DeviceParams& p, Language lang) const;
+
     DeviceParams m_copy;
     // The prefix as opened: a stored prefix that is no clean text keeps its bytes while its
     // edit still shows what it showed.
@@ -81,5 +92,8 @@ inline constexpr PollText kHelpLink{"点我必看?", "点我必看?"};
 inline constexpr PollText kUtf8NamesLabel{"JSON名 UTF-8 不勾是GB2312", "JSON名 UTF-8 不勾是GB2312"};
 inline constexpr PollText kExportCsvLabel{"导出CSV", "Export CSV"};
 inline constexpr PollText kImportCsvLabel{"导入CSV", "Import CSV"};
+
+// "Save frame: N of 4096 bytes", the form's measure of its table.
+std::string saveFrameUseText(std::size_t bytes, Language lang);
 
 }  // namespace dtu

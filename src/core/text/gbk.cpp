@@ -174,6 +174,40 @@ std::optional<std::vector<std::uint8_t>> utf8ToGbk(std::string_view utf8) {
     return converter().fromUnits(units);
 }
 
+std::size_t firstNonUtf8(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        std::size_t len = 0;
+        unsigned char lo = 0x80;  // the range of the second byte
+        unsigned char hi = 0xBF;
+        if (c < 0x80) {
+            len = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;  // overlong
+            if (c == 0xED) hi = 0x9F;  // surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;  // overlong
+            if (c == 0xF4) hi = 0x8F;  // past U+10FFFF
+        } else {
+            return i;
+        }
+        if (len > n - i) return i;
+        for (std::size_t k = 1; k < len; ++k) {
+            const unsigned char t = s[i + k];
+            if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xBF)) return i;
+        }
+        i += len;
+    }
+    return std::string_view::npos;
+}
+
 std::optional<std::vector<std::uint8_t>> toDeviceUtf8(std::span<const std::uint8_t> gbk) {
     auto& cnv = converter();
     std::vector<std::uint8_t> out;

@@ -26,6 +26,10 @@ std::string gbkToDisplay(std::string_view gbk);
 // UTF-8 to GBK bytes. Fails on malformed UTF-8 or a character GBK cannot hold.
 std::optional<std::vector<std::uint8_t>> utf8ToGbk(std::string_view utf8);
 
+// Where well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF) ends:
+// the offset of the first byte that breaks it, or npos for a text that is UTF-8 throughout.
+std::size_t firstNonUtf8(std::string_view text);
+
 // The device's own UTF-8 form of a GBK text (cloud device names, JSON names and prefixes):
 // a byte below 0x80 is copied; any other byte starts a two-byte GBK character, which becomes
 // one UTF-16 code unit and is written as exactly three bytes 1110xxxx 10xxxxxx 10xxxxxx.

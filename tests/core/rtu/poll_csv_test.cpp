@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/random_params.h"
+#include "text/gbk.h"
 
 namespace dtu {
 namespace {
@@ -107,6 +108,49 @@ TEST(PollCsv, WritesTheTablesWordsWithQuotingWhereNeeded) {
                          "\r\n"
                          "1,3,0,1,浮点型(ABCD),0,\"temp, \"\"inner\"\"\",-3,0,0,0.5700,-1.5000\r\n"
                          "1,3,0,1,12,0,k1,0,0,0,0.0000,0.0000\r\n");
+}
+
+std::string inGbk(std::string_view utf8) {
+    const auto gbk = utf8ToGbk(utf8);
+    EXPECT_TRUE(gbk.has_value()) << utf8;
+    return gbk ? std::string(gbk->begin(), gbk->end()) : std::string();
+}
+
+TEST(PollCsv, GbkFilesAsChineseSpreadsheetsSaveThemAreReadAndWritten) {
+    DeviceParams p;
+    p.set(f::modbusItemCount, 1);
+    ModbusItem a = newModbusItem(0);
+    a.dataType = 2;
+    a.jsonName = "\xCE\xC2\xB6\xC8";  // 温度 as stored in GBK
+    writeModbusItem(p, 0, a);
+    const PollTable table = PollTable::fromRecord(p, NameEncoding::Gbk);
+    const std::string utf8 = writePollCsv(table, NameEncoding::Gbk).csv;
+    const PollCsvWrite gbk = writePollCsv(table, NameEncoding::Gbk, CsvEncoding::Gbk);
+    EXPECT_EQ(gbk.csv, inGbk(utf8.substr(3)));  // the same text, without the byte order mark
+
+    const PollCsvRead fromUtf8 = readPollCsv(utf8, NameEncoding::Gbk);
+    const PollCsvRead fromGbk = readPollCsv(gbk.csv, NameEncoding::Gbk);
+    ASSERT_TRUE(fromGbk.table.has_value())
+        << pollCsvErrorText(fromGbk.error, NameEncoding::Gbk, Language::English);
+    EXPECT_TRUE(fromGbk.readAsGbk);
+    EXPECT_FALSE(fromUtf8.readAsGbk);
+    EXPECT_EQ(*fromGbk.table, *fromUtf8.table);
+
+    // The table's Chinese headers, saved by a spreadsheet.
+    const PollCsvRead headers = readPollCsv(inGbk("地址,json名\r\n7,压力\r\n"), NameEncoding::Gbk);
+    ASSERT_TRUE(headers.table.has_value());
+    EXPECT_EQ(headers.table->row(0).name, "压力");
+    EXPECT_EQ(headers.table->row(0).item.slaveAddress, 7);
+
+    // Bytes that are neither, and a file that says it is UTF-8, are not guessed at.
+    const PollCsvError neither = refusal("jsonName\r\nab\r\nc\x81\xFF\r\n");
+    EXPECT_EQ(neither.problem, PollCsvProblem::NotText);
+    EXPECT_EQ(pollCsvErrorText(neither, NameEncoding::Gbk, Language::English),
+              "line 3, column 1: neither UTF-8 nor GBK text");
+    const PollCsvRead marked =
+        readPollCsv("\xEF\xBB\xBF" + inGbk("json名\r\n压力\r\n"), NameEncoding::Gbk);
+    EXPECT_FALSE(marked.readAsGbk);
+    EXPECT_FALSE(marked.table.has_value());
 }
 
 TEST(PollCsv, ReadsHeadersOfEitherLanguageInAnyOrderWithDefaultsForTheRest) {

@@ -234,6 +234,40 @@ TEST(PollForm, ANameTooLongForTheNewEncodingRefusesOkAndWritesNothing) {
     EXPECT_EQ(p, before);
 }
 
+TEST(PollForm, CountsTheSaveFrameAndRefusesOnOkATableTheSaveWouldRefuse) {
+    DeviceParams p;
+    PollForm form;
+    form.open(p, false);
+    const Lock lock = LockPassword{'1', '2', '3', '4', '5', '6', '7', '8'};
+    EXPECT_EQ(form.saveFrameBytes(std::nullopt), 497u);  // the empty record's frame
+    EXPECT_EQ(form.saveFrameBytes(lock), 497u + 9);
+
+    // 64 entries of 27 bytes and their names fill the frame's 4096 bytes exactly.
+    for (std::size_t i = 0; i < 64; ++i) {
+        ASSERT_EQ(form.table.add(), std::nullopt);
+        ASSERT_EQ(form.table.setCell(i, kPollName, std::string(i < 15 ? 30 : 29, 'n'),
+                                     NameEncoding::Gbk, Language::English),
+                  std::nullopt);
+    }
+    EXPECT_EQ(form.saveFrameBytes(std::nullopt), 4096u);
+    EXPECT_EQ(saveFrameUseText(4096, Language::Chinese), "保存帧：4096 / 4096 字节");
+    DeviceParams accepted = p;
+    EXPECT_EQ(form.accept(accepted, Language::English), std::nullopt);
+    EXPECT_EQ(buildSaveFrame(accepted).size, 4096u);
+
+    // One byte more, or the lock suffix the save adds, and OK says what the save would say.
+    const DeviceParams before = p;
+    const auto withLock = form.accept(p, Language::English, lock);
+    ASSERT_TRUE(withLock.has_value());
+    EXPECT_NE(withLock->find("4105 bytes, more than its 4096"), std::string::npos) << *withLock;
+    ASSERT_EQ(form.table.setCell(0, kPollName, std::string(31, 'n'), NameEncoding::Gbk,
+                                 Language::English),
+              std::nullopt);
+    EXPECT_EQ(form.saveFrameBytes(std::nullopt), 4097u);
+    EXPECT_TRUE(form.accept(p, Language::Chinese).has_value());
+    EXPECT_EQ(p, before);
+}
+
 TEST(PollForm, ThePrefixIsRefusedRatherThanCut) {
     DeviceParams p;
     PollForm form;
