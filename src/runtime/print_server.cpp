@@ -1,6 +1,8 @@
 #include "print_server.h"
 
 #include <QNetworkDatagram>
+#include <algorithm>
+#include <utility>
 
 #include "qt_bytes.h"
 #include "socket_drops.h"
