@@ -57,12 +57,9 @@ int runLabel(const ProductionJob& job, Session& session) {
         printLabel(job.dir, labelRequest(session.params(), job.model, job.withLogo), job.printHost,
                    job.printPort, QDateTime::currentDateTime(), job.lang);
     if (r.refusal == LabelRefusal::LogoMissing || r.refusal == LabelRefusal::TemplateMissing) {
-        // The window's message names no folder; a script's reader wants the path.
-        const std::string_view file = r.refusal == LabelRefusal::LogoMissing
-                                          ? productionFile::kLogoText
-                                          : templateFile(job.withLogo);
+        // The window's message names no folder; a script's reader wants the path and why.
         return fail(kExitFile, r.refusalText.toStdString() + " (cannot open " +
-                                   job.dir.toStdString() + "/" + std::string(file) + ")");
+                                   r.readError.toStdString() + ")");
     }
     if (r.refusal != LabelRefusal::None) return fail(kExitFile, r.refusalText.toStdString());
     const bool en = english(job.lang);

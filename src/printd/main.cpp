@@ -42,10 +42,15 @@ const char* kDescription =
     "  --queue NAME   a raw print queue, through \"lp -d NAME -o raw\"\n"
     "Jobs reach the sink one at a time, in order. A job the sink fails on is not retried on\n"
     "the printer (a label printed late could end up on the wrong device): it is kept in the\n"
-    "fallback folder under the same kind of name, and the log says where. On SIGTERM or\n"
-    "SIGINT open jobs are passed on and the queue is given 10 s before the rest is kept.\n"
-    "Every job is logged on stderr (time, sender, datagrams, bytes, where it went). The port\n"
-    "it listens on is printed on stdout once it is ready.";
+    "fallback folder under the same kind of name, and the log says where. At most\n"
+    "--max-jobs jobs of --max-mib MiB in all wait in memory (for the sink, or for a fallback\n"
+    "folder that could not take them); a job past that goes to the fallback folder at once.\n"
+    "On SIGTERM or SIGINT open jobs are passed on and the queue is given 10 s before the rest\n"
+    "is kept. Every job is logged on stderr (time, sender, datagrams, bytes, where it went);\n"
+    "a job that reached neither the sink nor the fallback folder is logged as LOST, and the\n"
+    "exit status is then 1. The log also counts the datagrams the system dropped because\n"
+    "they came faster than they could be read. The port it listens on is printed on stdout\n"
+    "once it is ready.";
 
 #ifdef Q_OS_UNIX
 int g_signalPipe[2] = {-1, -1};
@@ -90,7 +95,16 @@ int main(int argc, char** argv) {
         QStringLiteral("fallback"),
         QStringLiteral("where jobs the sink failed on are kept (default %1)").arg(defaultFallback),
         QStringLiteral("DIR"), defaultFallback);
-    parser.addOptions({port, spool, device, queue, fallback});
+    const dtu::HoldLimits defaults;
+    const QCommandLineOption maxJobs(
+        QStringLiteral("max-jobs"),
+        QStringLiteral("most jobs held in memory at once (default %1)").arg(defaults.jobs),
+        QStringLiteral("N"), QString::number(defaults.jobs));
+    const QCommandLineOption maxMib(
+        QStringLiteral("max-mib"),
+        QStringLiteral("most MiB those jobs hold (default %1)").arg(defaults.bytes >> 20),
+        QStringLiteral("N"), QString::number(defaults.bytes >> 20));
+    parser.addOptions({port, spool, device, queue, fallback, maxJobs, maxMib});
 
     auto usage = [](const QString& why) {
         say(why + QStringLiteral("\nTry 'dtuprintd --help'."));
@@ -104,6 +118,15 @@ int main(int argc, char** argv) {
     bool portOk = false;
     const uint portNumber = parser.value(port).toUInt(&portOk);
     if (!portOk || portNumber > 65535) return usage(QStringLiteral("--port: 0 to 65535"));
+    dtu::HoldLimits limits;
+    bool jobsOk = false;
+    bool mibOk = false;
+    limits.jobs = parser.value(maxJobs).toUInt(&jobsOk);
+    const uint mib = parser.value(maxMib).toUInt(&mibOk);
+    if (!jobsOk || limits.jobs < 1) return usage(QStringLiteral("--max-jobs: a number from 1"));
+    if (!mibOk || mib < 1 || mib > 1024 * 1024)
+        return usage(QStringLiteral("--max-mib: 1 to 1048576"));
+    limits.bytes = qint64(mib) << 20;
     const int sinks =
         int(parser.isSet(spool)) + int(parser.isSet(device)) + int(parser.isSet(queue));
     if (sinks != 1) return usage(QStringLiteral("give exactly one of --spool, --device, --queue"));
@@ -123,7 +146,7 @@ int main(int argc, char** argv) {
     }
     dtu::SpoolSink fallbackSpool(QDir(parser.value(fallback)).absolutePath());
 
-    dtu::PrintServer server(*sink, fallbackSpool);
+    dtu::PrintServer server(*sink, fallbackSpool, limits);
     QObject::connect(&server, &dtu::PrintServer::logLine, &say);
     QString error;
     if (!server.listen(quint16(portNumber), error)) {
@@ -137,10 +160,7 @@ int main(int argc, char** argv) {
         if (drainLimit.isActive()) return;
         say(QStringLiteral("stopping"));
         QObject::connect(&server, &dtu::PrintServer::drained, &app, &QCoreApplication::quit);
-        QObject::connect(&drainLimit, &QTimer::timeout, &app, [&] {
-            server.storeRemaining();
-            QCoreApplication::quit();
-        });
+        QObject::connect(&drainLimit, &QTimer::timeout, &app, &QCoreApplication::quit);
         drainLimit.start(kDrainMs);
         server.finish();
     };
@@ -167,5 +187,11 @@ int main(int argc, char** argv) {
             .arg(sink->name(), fallbackSpool.dir()));
     std::printf("%u\n", unsigned(server.port()));
     std::fflush(stdout);
-    return app.exec();
+    app.exec();
+    server.storeRemaining();
+    if (server.lostJobs() > 0) {
+        say(QStringLiteral("stopped; %1 job(s) LOST, named above").arg(server.lostJobs()));
+        return 1;
+    }
+    return 0;
 }

@@ -6,6 +6,8 @@ namespace dtu {
 
 CloudRegistration::CloudRegistration(QObject* parent) : QObject(parent) {
     m_timer.setSingleShot(true);
+    // A coarse timer may end a wait a few percent early: an answer in time must count.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_exchange.onTimer(); });
     connect(&m_socket, &QTcpSocket::connected, this, [this] { m_exchange.onConnected(); });
     connect(&m_socket, &QTcpSocket::readyRead, this, &CloudRegistration::onReadyRead);

@@ -41,7 +41,7 @@ private:
     void onError(QAbstractSocket::SocketError error);
 
     QTcpSocket m_socket;
-    QTimer m_timer;
+    QTimer m_timer{this};
     Effects m_effects{*this};
     RegistrationExchange m_exchange{m_effects};
     QString m_host;

@@ -1,6 +1,7 @@
 #include "label_print.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QUdpSocket>
 
 #include "file_io.h"
@@ -16,9 +17,28 @@ std::string pathIn(const QString& dir, std::string_view name) {
     return (dir + '/' + QString::fromUtf8(name.data(), qsizetype(name.size()))).toStdString();
 }
 
-std::optional<std::vector<std::uint8_t>> readLabelFile(const QString& dir, std::string_view name) {
-    std::string error;
-    return readFileHead(pathIn(dir, name), kLabelFileLimit + 1, error);
+// False, with the reason, for anything there but a regular file: opening a FIFO waits for a
+// writer and a device may never end, and a print must not hang on either.
+bool regularOrAbsent(const std::string& path, std::string& error) {
+    const QFileInfo info(QString::fromStdString(path));
+    if (!info.exists() || info.isFile()) return true;
+    error = path + ": not a regular file";
+    return false;
+}
+
+std::optional<std::vector<std::uint8_t>> readProductionFile(const std::string& path,
+                                                            std::size_t maxBytes,
+                                                            std::string& error) {
+    if (!regularOrAbsent(path, error)) return std::nullopt;
+    return readFileHead(path, maxBytes, error);
+}
+
+std::optional<std::vector<std::uint8_t>> readLabelFile(const QString& dir, std::string_view name,
+                                                       QString& error) {
+    std::string why;
+    auto bytes = readProductionFile(pathIn(dir, name), kLabelFileLimit + 1, why);
+    if (!bytes) error = QString::fromStdString(why);
+    return bytes;
 }
 
 LocalDateTime localTime(const QDateTime& now) {
@@ -61,7 +81,8 @@ void appendHistory(const QString& dir, const LabelRequest& request, const QDateT
 
 std::vector<std::string> loadModelList(const QString& dir) {
     std::string error;
-    const auto bytes = readFileHead(pathIn(dir, productionFile::kModels), kModelFileLimit, error);
+    const auto bytes =
+        readProductionFile(pathIn(dir, productionFile::kModels), kModelFileLimit, error);
     return bytes ? parseModelList(*bytes) : std::vector<std::string>{};
 }
 
@@ -70,12 +91,16 @@ LabelPrintResult printLabel(const QString& dir, const LabelRequest& request,
                             Language lang) {
     LabelPrintResult result;
     LabelFiles files;
-    files.logoText = readLabelFile(dir, productionFile::kLogoText);
-    files.labelTemplate = readLabelFile(dir, templateFile(request.withLogo));
+    QString logoError;
+    QString templateError;
+    files.logoText = readLabelFile(dir, productionFile::kLogoText, logoError);
+    files.labelTemplate = readLabelFile(dir, templateFile(request.withLogo), templateError);
     const LabelPlan plan = planLabel(request, files);
     result.refusal = plan.refusal;
     if (plan.refusal != LabelRefusal::None) {
         result.refusalText = QString::fromStdString(labelRefusalText(plan, request.withLogo, lang));
+        if (plan.refusal == LabelRefusal::LogoMissing) result.readError = logoError;
+        if (plan.refusal == LabelRefusal::TemplateMissing) result.readError = templateError;
         return result;
     }
 
@@ -83,7 +108,10 @@ LabelPrintResult printLabel(const QString& dir, const LabelRequest& request,
     std::string error;
     if (!writeFileAtomic(pathIn(dir, productionFile::kLogo), plan.logo, error))
         result.fileErrors << QString::fromStdString(error);
-    appendHistory(dir, request, now, result);
+    if (std::string why; regularOrAbsent(pathIn(dir, productionFile::kHistory), why))
+        appendHistory(dir, request, now, result);
+    else
+        result.fileErrors << QString::fromStdString(why);
 
     QUdpSocket socket;
     for (const std::string& d : plan.datagrams) {

@@ -12,12 +12,14 @@
 
 namespace dtu {
 
-// The model names of the production folder's model list; empty when it is missing.
+// The model names of the production folder's model list; empty when it is missing or not a
+// regular file.
 std::vector<std::string> loadModelList(const QString& dir);
 
 struct LabelPrintResult {
     LabelRefusal refusal = LabelRefusal::None;
     QString refusalText;  // for a message box, when refused
+    QString readError;    // why the logo text or the template could not be read, when refused
     QString historyLine;  // the line added to the history, without its CR LF; empty if none
     bool historyDuplicate = false;  // the device and model were already in the history
     QStringList fileErrors;         // history or logo file that could not be written

@@ -8,6 +8,8 @@ namespace dtu {
 
 PrintServiceProbe::PrintServiceProbe(QObject* parent) : QObject(parent) {
     m_timer.setSingleShot(true);
+    // A coarse timer may end the wait a few percent early: an answer in time must count.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { finish(false); });
 }
 

@@ -27,7 +27,7 @@ private:
     void finish(bool present);
 
     QUdpSocket* m_socket = nullptr;
-    QTimer m_timer;
+    QTimer m_timer{this};
 };
 
 }  // namespace dtu

@@ -99,6 +99,7 @@ void DeviceSink::write(const QByteArray& job, Done done) {
 
 QueueSink::QueueSink(QString queue, QObject* parent) : JobSink(parent), m_queue(std::move(queue)) {
     m_limit.setSingleShot(true);
+    m_limit.setTimerType(Qt::PreciseTimer);
     connect(&m_limit, &QTimer::timeout, this, [this] {
         end(false, QStringLiteral("lp did not finish within %1 s").arg(kQueueLimitMs / 1000));
     });

@@ -81,7 +81,7 @@ private:
 
     QString m_queue;
     std::unique_ptr<QProcess> m_process;
-    QTimer m_limit;
+    QTimer m_limit{this};
     Done m_done;
 };
 

@@ -62,10 +62,13 @@ protected:
     QString spool() const { return m_home.filePath("spool"); }
     std::string prodArg() const { return prod().toStdString(); }
 
-    // dtuprintd on a free port, spooling into spool().
-    quint16 startPrintd() {
-        m_printd.start(DTUPRINTD_BIN, {"--port", "0", "--spool", spool(), "--fallback",
-                                       m_home.filePath("unprinted")});
+    // dtuprintd on a free port, spooling into spool(); fileSizeLimit > 0 runs it as on a full
+    // disk.
+    quint16 startPrintd(const QStringList& more = {}, long fileSizeLimit = 0) {
+        if (fileSizeLimit > 0) test::limitFileSize(m_printd, fileSizeLimit);
+        m_printd.start(DTUPRINTD_BIN, QStringList{"--port", "0", "--spool", spool(), "--fallback",
+                                                  m_home.filePath("unprinted")} +
+                                          more);
         if (!m_printd.waitForReadyRead(10000)) return 0;
         return quint16(m_printd.readLine().trimmed().toUInt());
     }
@@ -161,6 +164,49 @@ TEST_F(Production, LabelIsRefusedWithoutServiceModelOrLogo) {
     EXPECT_TRUE(has(r.err, "dtuconf: not found logo.pcx (cannot open ")) << r.err;
     EXPECT_FALSE(QFile::exists(prod() + "/history.txt"));
     EXPECT_TRUE(spoolFiles().isEmpty());
+}
+
+TEST_F(Production, PrintServiceOnAFullDiskNamesEveryJobItCouldNotStore) {
+    // Labels of the largest kind (a 10 KiB logo and label) into a service whose files cannot
+    // grow past 1000 bytes: neither the spool nor the fallback folder takes them.
+    const quint16 port = startPrintd({"--max-jobs", "1"}, 1000);
+    ASSERT_NE(port, 0);
+    m_printd.setReadChannel(QProcess::StandardError);
+    QUdpSocket line;
+    for (int i = 1; i <= 2; ++i) {
+        for (const QByteArray& d :
+             {kSetup, "DOWNLOAD \"LOGO.PCX\",10000," + QByteArray(10000, 'x'),
+              "TEXT " + QByteArray(10000, 'y') + "\r\nPRINT " + QByteArray::number(i) + "\r\n"})
+            line.writeDatagram(d, QHostAddress::LocalHost, port);
+    }
+    // Job 1 waits in memory for the fallback folder; job 2 is past --max-jobs and lost at once.
+    QByteArray log;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            log += m_printd.readAllStandardError();
+            return log.contains("job 2 ") && log.contains("LOST");
+        },
+        10000))
+        << log.toStdString();
+
+    m_printd.terminate();
+    ASSERT_TRUE(m_printd.waitForFinished(15000));
+    log += m_printd.readAllStandardError();
+    EXPECT_EQ(m_printd.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_printd.exitCode(), 1) << log.toStdString();
+    // Each job is named with why it was lost.
+    auto lost = [&](const QByteArray& job, const QByteArray& why) {
+        for (const QByteArray& l : log.split('\n'))
+            if (l.contains(job + " from ") && l.contains(why) &&
+                l.contains("; LOST, cannot keep it"))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(lost("job 1", "not stored before the stop")) << log.toStdString();
+    EXPECT_TRUE(lost("job 2", "not queued: 1 job(s)")) << log.toStdString();
+    EXPECT_TRUE(log.contains("stopped; 2 job(s) LOST")) << log.toStdString();
+    EXPECT_TRUE(spoolFiles().isEmpty());
+    EXPECT_TRUE(QDir(m_home.filePath("unprinted")).entryList({"job-*.prn"}).isEmpty());
 }
 
 TEST_F(Production, RegisterPrintsTheCloudsAnswer) {

@@ -2,13 +2,20 @@
 // service with its sinks, and the cloud registration against a small server of the test's own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -44,6 +51,23 @@ QByteArray setup() {
     return QByteArray(printerSetup().data(), qsizetype(printerSetup().size()));
 }
 
+bool makeFifo(const QString& path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+// Runs f on a thread of its own. A call still waiting on the FIFO after 10 s is a failure: a
+// writer that comes and goes lets it read an empty file, and nothing is returned.
+template <class F>
+auto withoutWaitingOn(const QString& fifo, F f) -> std::optional<decltype(f())> {
+    auto call = std::async(std::launch::async, f);
+    if (call.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return call.get();
+    ADD_FAILURE() << fifo.toStdString() << " was waited on";
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+    call.wait();
+    return std::nullopt;
+}
+
 // The print service in this process, spooling into a folder of the test.
 struct Service {
     QTemporaryDir dir;
@@ -53,9 +77,10 @@ struct Service {
     std::unique_ptr<PrintServer> server;
     QStringList log;
 
-    explicit Service(std::unique_ptr<JobSink> sink = nullptr) : otherSink(std::move(sink)) {
+    explicit Service(std::unique_ptr<JobSink> sink = nullptr, HoldLimits limits = {})
+        : otherSink(std::move(sink)) {
         test::app();
-        server = std::make_unique<PrintServer>(otherSink ? *otherSink : spool, fallback);
+        server = std::make_unique<PrintServer>(otherSink ? *otherSink : spool, fallback, limits);
         QObject::connect(server.get(), &PrintServer::logLine,
                          [this](const QString& line) { log << line; });
         QString error;
@@ -159,6 +184,32 @@ TEST_F(LabelPrint, ARefusedPrintSendsAndRecordsNothing) {
     EXPECT_EQ(got[2], "Model:DTU-X4\"\r\n");
 }
 
+TEST_F(LabelPrint, AFileThatIsNotARegularFileIsRefusedAtOnce) {
+    // A FIFO without a writer would hold its opening for ever.
+    ASSERT_TRUE(QFile::remove(path("logo.txt")));
+    ASSERT_TRUE(makeFifo(path("logo.txt")));
+    auto r = withoutWaitingOn(path("logo.txt"), [this] { return print(); });
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->refusal, LabelRefusal::LogoMissing);
+    EXPECT_EQ(r->readError, path("logo.txt") + ": not a regular file");
+
+    ASSERT_TRUE(makeFifo(path("model.txt")));
+    const auto models =
+        withoutWaitingOn(path("model.txt"), [this] { return loadModelList(m_dir.path()); });
+    ASSERT_TRUE(models);
+    EXPECT_TRUE(models->empty());
+
+    // The label still goes out; the history says why it has no line.
+    ASSERT_TRUE(QFile::remove(path("logo.txt")));
+    writeFile(path("logo.txt"), "0A");
+    ASSERT_TRUE(makeFifo(path("history.txt")));
+    r = withoutWaitingOn(path("history.txt"), [this] { return print(); });
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(r->printed());
+    EXPECT_EQ(r->fileErrors, QStringList{path("history.txt") + ": not a regular file"});
+    EXPECT_TRUE(r->historyLine.isEmpty());
+}
+
 TEST(ModelListFile, ReadsTheListOfTheFolder) {
     QTemporaryDir dir;
     EXPECT_TRUE(loadModelList(dir.path()).empty());
@@ -242,6 +293,98 @@ TEST(PrintService, FinishPassesOnOpenJobs) {
     ASSERT_EQ(spoolFiles(spool).size(), 1);
     EXPECT_EQ(readAll(spool + "/job-000000000001.prn"), setup());
     EXPECT_TRUE(service.log[0].contains("(no label datagram)"));
+}
+
+TEST(PrintService, PastItsLimitsAJobGoesStraightToTheFallbackSpool) {
+    // A printer that takes nothing: the first job's opening of a FIFO nobody reads never ends.
+    QTemporaryDir devices;
+    const QString printer = devices.filePath("lp0");
+    ASSERT_TRUE(makeFifo(printer));
+    Service service(std::make_unique<DeviceSink>(printer), HoldLimits{3, 500});
+    QUdpSocket a;
+    // Jobs of 194, 194, 194, 9 and 9 bytes: the first is with the printer and the second waits
+    // (388 bytes held); the third would make 582 bytes, the fourth fits (397 bytes) and the
+    // fifth would be a fourth job.
+    for (const char* label : {"PRINT 1\r\n", "PRINT 2\r\n", "PRINT 3\r\n"}) {
+        service.send(setup(), a);
+        service.send(label, a);
+    }
+    service.send("PRINT 4\r\n", a);
+    service.send("PRINT 5\r\n", a);
+    const QString kept = service.dir.filePath("unprinted");
+    ASSERT_TRUE(waitFor([&] { return spoolFiles(kept).size() == 2; }));
+    EXPECT_EQ(readAll(kept + "/job-000000000001.prn"), setup() + "PRINT 3\r\n");
+    EXPECT_EQ(readAll(kept + "/job-000000000002.prn"), "PRINT 5\r\n");
+    ASSERT_EQ(service.log.size(), 2);
+    EXPECT_TRUE(service.log[0].contains(
+        "job 3 from 127.0.0.1:" + QString::number(a.localPort()) +
+        ": 2 datagram(s), 194 bytes -> not queued: 2 job(s) of 388 bytes held (at most 3 jobs, "
+        "500 bytes); kept in " +
+        kept + "/job-000000000001.prn"))
+        << service.log[0].toStdString();
+    EXPECT_TRUE(service.log[1].contains("job 5 from")) << service.log[1].toStdString();
+
+    // At the stop the held jobs are kept too, the one with the printer first.
+    service.server->storeRemaining();
+    EXPECT_EQ(service.server->lostJobs(), 0);
+    EXPECT_TRUE(service.server->idle());
+    ASSERT_EQ(spoolFiles(kept).size(), 5);
+    EXPECT_EQ(readAll(kept + "/job-000000000003.prn"), setup() + "PRINT 1\r\n");
+    EXPECT_EQ(readAll(kept + "/job-000000000005.prn"), "PRINT 4\r\n");
+    EXPECT_TRUE(service.log[2].contains("still with device " + printer + " at the stop"));
+
+    // A reader lets the printer's write end: it was the first job, as the log warned.
+    const int fd = ::open(QFile::encodeName(printer).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    pollfd readable{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&readable, 1, 10000), 1);
+    char got[256];
+    EXPECT_EQ(QByteArray(got, qsizetype(std::max<ssize_t>(0, ::read(fd, got, sizeof got)))),
+              setup() + "PRINT 1\r\n");
+    ::close(fd);
+}
+
+TEST(PrintService, CountsTheDatagramsTheSystemDrops) {
+    Service service;
+    // More than the socket's buffer holds, sent while the service is not reading.
+    QUdpSocket a;
+    const QByteArray download = "DOWNLOAD " + QByteArray(65000, 'x');
+    int sent = 0;
+    for (int i = 0; i < 300; ++i)
+        sent += a.writeDatagram(download, QHostAddress::LocalHost, service.server->port()) ==
+                download.size();
+    const QRegularExpression dropLine(R"(dropped (\d+) datagram\(s\) .*\((\d+) since the start\))");
+    ASSERT_TRUE(waitFor([&] { return !service.log.filter(dropLine).isEmpty(); }, 20000));
+    bool drained = false;
+    QObject::connect(service.server.get(), &PrintServer::drained, [&] { drained = true; });
+    service.server->finish();
+    ASSERT_TRUE(waitFor([&] { return drained; }, 20000));
+
+    // Every datagram sent is either in a job or in the count.
+    int dropped = 0;
+    int taken = 0;
+    const QRegularExpression jobLine(R"( job \d+ from .*: (\d+) datagram\(s\))");
+    for (const QString& line : service.log) {
+        if (const auto m = dropLine.match(line); m.hasMatch()) dropped = m.captured(2).toInt();
+        if (const auto m = jobLine.match(line); m.hasMatch()) taken += m.captured(1).toInt();
+    }
+    EXPECT_GT(dropped, 0);
+    EXPECT_EQ(taken + dropped, sent);
+}
+
+TEST(ProductionTimers, AnswerWaitsArePrecise) {
+    // A coarse timer may end a 3 s wait 150 ms early: an answer in time must count.
+    test::app();
+    PrintServiceProbe probe;
+    CloudRegistration registration;
+    QueueSink queue("q");
+    for (const QObject* waiting :
+         std::initializer_list<const QObject*>{&probe, &registration, &queue}) {
+        const auto timers = waiting->findChildren<QTimer*>();
+        ASSERT_FALSE(timers.isEmpty()) << waiting->metaObject()->className();
+        for (const QTimer* t : timers)
+            EXPECT_EQ(t->timerType(), Qt::PreciseTimer) << waiting->metaObject()->className();
+    }
 }
 
 // A registration server of the test's own: it reads the 13-byte request and answers with

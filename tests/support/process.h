@@ -25,19 +25,22 @@ inline QStringList toQt(const std::vector<std::string>& args) {
     return list;
 }
 
-// fileSizeLimit > 0 runs the program as on a full disk: no file may grow past that many bytes
-// (RLIMIT_FSIZE), and a write past it fails with EFBIG instead of raising SIGXFSZ.
+// Runs what p starts next as on a full disk: no file may grow past `bytes` (RLIMIT_FSIZE), and
+// a write past it fails with EFBIG instead of raising SIGXFSZ.
+inline void limitFileSize(QProcess& p, long bytes) {
+    p.setChildProcessModifier([bytes] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+}
+
+// fileSizeLimit > 0 runs the program under limitFileSize().
 inline RunResult runProgram(const char* program, const std::vector<std::string>& args,
                             const std::string& input = {}, int timeoutMs = 60000,
                             long fileSizeLimit = 0) {
     QProcess p;
-    if (fileSizeLimit > 0)
-        p.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
-                               static_cast<rlim_t>(fileSizeLimit)};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
+    if (fileSizeLimit > 0) limitFileSize(p, fileSizeLimit);
     p.start(program, toQt(args));
     p.write(input.data(), static_cast<qint64>(input.size()));
     p.closeWriteChannel();
