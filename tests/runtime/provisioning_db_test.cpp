@@ -25,7 +25,7 @@ ProvisioningRow sampleRow(const QString& imei, bool ok) {
     r.mac = QStringLiteral("024a7c319e05");
     r.model = QStringLiteral("DTU-4G-C1");
     r.firmwareVersion = QStringLiteral("V24061");
-    r.ok = ok;
+    r.result = ok ? ProvisionResult::Succeeded : ProvisionResult::Failed;
     if (ok) {
         r.paramsSha256 = QString(64, 'a');
     } else {
@@ -68,12 +68,12 @@ void writeAndList(const RecordTarget& target) {
     EXPECT_EQ(first.model, expected.model);
     EXPECT_EQ(first.firmwareVersion, expected.firmwareVersion);
     EXPECT_EQ(first.paramsSha256, expected.paramsSha256);
-    EXPECT_TRUE(first.ok);
+    EXPECT_EQ(first.result, ProvisionResult::Succeeded);
     EXPECT_TRUE(first.failedStep.isEmpty());
     EXPECT_EQ(first.started, expected.started);
     EXPECT_EQ(first.ended, expected.ended);
     const ProvisioningRow& second = (*all)[1];
-    EXPECT_FALSE(second.ok);
+    EXPECT_EQ(second.result, ProvisionResult::Failed);
     EXPECT_EQ(second.failedStep, QStringLiteral("save"));
     EXPECT_EQ(second.reason, QStringLiteral("串口异常，已关闭：hang-up"));
     EXPECT_TRUE(second.iccid.isEmpty());
