@@ -37,7 +37,8 @@ bool loadJournal(ProvisioningDb& db, const QString& path) {
                   << "\n";
         return false;
     }
-    std::cerr << "dtuconf: " << file << ": " << load->loaded << " rows loaded into the record";
+    std::cerr << "dtuconf: " << file << ": " << load->loaded
+              << (load->loaded == 1 ? " row" : " rows") << " loaded into the record";
     if (load->present) std::cerr << ", " << load->present << " it held already";
     std::cerr << "\n";
     if (!load->unreadLines.empty()) {
