@@ -14,17 +14,17 @@
 #include <map>
 #include <memory>
 
+#include "batch_progress.h"
 #include "command_table.h"
 #include "common.h"
 #include "device_commands.h"
 #include "device_provisioner.h"
 #include "file_io.h"
 #include "link/command_flow.h"
-#include "production/batch_plan.h"
-#include "production_commands.h"
-#include "batch_progress.h"
 #include "port_identity.h"
+#include "production/batch_plan.h"
 #include "production/record_text.h"
+#include "production_commands.h"
 #include "provisioning_db.h"
 #include "record_writer.h"
 #include "records_command.h"
@@ -128,8 +128,11 @@ public:
         if (m_running > 0) m_loop.exec();
         redraw.stop();
 
-        // Without every port looked at, a row without a device proves nothing.
-        if (byImei && m_stopSignal == 0) {
+        if (m_stopSignal != 0) {
+            for (const auto& e : m_entries)
+                if (e->device && !e->device->started()) m_progress.ended(*e);
+        } else if (byImei) {
+            // Every port was looked at: a row no device took has none.
             for (const PlanRow& row : m_setup.plan.rows) {
                 if (!row.error.empty() || m_claimed.count(row.key)) continue;
                 BatchEntry& e = addEntry({}, &row);
@@ -161,16 +164,15 @@ public:
                   << " s\n";
         if (const int kept = m_writer.journalled()) {
             const std::string journal = escapeControls(m_writer.journalPath().toStdString());
-            std::cout << kept << (kept == 1 ? " row" : " rows")
-                      << " not in the record but kept in " << journal << " ("
-                      << escapeControls(m_writer.lastError().toStdString())
+            std::cout << kept << (kept == 1 ? " row" : " rows") << " not in the record but kept in "
+                      << journal << " (" << escapeControls(m_writer.lastError().toStdString())
                       << "): the next batch loads it, or dtuconf records --import-journal "
                       << journal << "\n";
         }
         std::cout << std::flush;
         if (m_stopSignal) return 128 + m_stopSignal;
         return everyRowOk() && m_writer.journalled() == 0 && m_writer.lost() == 0 ? kExitOk
-                                                                                    : kExitFailed;
+                                                                                  : kExitFailed;
     }
 
 private:
@@ -259,7 +261,7 @@ private:
             for (const auto& e : m_entries)
                 if (e->device && e->device->started())
                     e->device->stopAfterStep(name + QStringLiteral(": stopped before this step"));
-            if (m_running == 0) m_loop.quit();
+            if (m_running == 0 && m_writer.idle()) m_loop.quit();
         } else if (!m_stoppingNow) {
             m_stoppingNow = true;
             m_progress.note(name.toStdString() + " again: stopping now");
@@ -279,7 +281,8 @@ private:
         if (m_running == 0 && m_writer.idle()) m_loop.quit();
     }
 
-    void end(BatchEntry& e, ProvisionResult result, ProvisionStep failedStep, const QString& reason) {
+    void end(BatchEntry& e, ProvisionResult result, ProvisionStep failedStep,
+             const QString& reason) {
         e.over = true;
         e.result = result;
         e.failedStep = failedStep;

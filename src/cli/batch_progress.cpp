@@ -57,7 +57,8 @@ std::string rate(const BatchEntry& e) {
     if (!e.device || !e.stepClock.isValid()) return s;
     const double seconds = double(e.stepClock.nsecsElapsed()) / 1e9;
     const quint64 bytes = e.device->lineBytes() - std::min(e.stepBytes, e.device->lineBytes());
-    if (seconds > 0.05) s += std::to_string(static_cast<long long>(double(bytes) / seconds)) + " B/s";
+    if (seconds > 0.05)
+        s += std::to_string(static_cast<long long>(double(bytes) / seconds)) + " B/s";
     return s;
 }
 
@@ -103,8 +104,8 @@ void BatchProgress::draw() {
     if (!m_terminal) return;
     std::size_t portWidth = 4;
     for (const auto& e : m_entries)
-        portWidth = std::max(portWidth, static_cast<std::size_t>(
-                                            QString::fromStdString(shown(e->port)).size()));
+        portWidth = std::max(
+            portWidth, static_cast<std::size_t>(QString::fromStdString(shown(e->port)).size()));
     const int columns = std::max(20, terminalColumns() - 1);
     std::string frame;
     if (m_drawn > 0) frame += "\x1b[" + std::to_string(m_drawn) + "A";
@@ -117,8 +118,9 @@ void BatchProgress::draw() {
         const bool stoppedIn =
             e->result == ProvisionResult::Failed || e->result == ProvisionResult::Interrupted;
         const std::string step =
-            e->over ? std::string(provisionStepName(stoppedIn ? e->failedStep : ProvisionStep::Done))
-                    : std::string(provisionStepName(e->step));
+            e->over
+                ? std::string(provisionStepName(stoppedIn ? e->failedStep : ProvisionStep::Done))
+                : std::string(provisionStepName(e->step));
         line(padded(shown(e->port), portWidth) + padded(shown(e->imei), 15) + padded(step, 8) +
              padded(e->over ? std::string() : rate(*e), 16) + resultText(*e, m_stopped));
     }

@@ -22,8 +22,8 @@ std::unique_ptr<QCoreApplication> ensureApp() {
 std::optional<RecordTarget> recordTarget(const Args& args, std::string& error) {
     QString why;
     const QString dir = productionDirOption(args);
-    auto target = parseRecordTarget(QString::fromStdString(args.value("--record").value_or("")),
-                                    dir, why);
+    auto target =
+        parseRecordTarget(QString::fromStdString(args.value("--record").value_or("")), dir, why);
     if (!target) error = "--record: " + why.toStdString();
     return target;
 }

@@ -284,8 +284,7 @@ bool ProvisioningDb::proveWritable(QString& error) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         return false;
     };
-    if (m_postgres &&
-        !q.exec(QStringLiteral("SET lock_timeout = %1").arg(kStartWaitMs)))
+    if (m_postgres && !q.exec(QStringLiteral("SET lock_timeout = %1").arg(kStartWaitMs)))
         return failed(q.lastError());
     // SQLite takes the write lock at the start of an immediate transaction; the row proves
     // the rest (a read-only file or folder, a user without the right to add rows).
@@ -423,8 +422,7 @@ bool ProvisioningDb::insert(const ProvisioningRow& row, QString& error) {
 
 std::optional<bool> ProvisioningDb::holds(const ProvisioningRow& row, QString& error) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    const QString same =
-        m_postgres ? QStringLiteral("IS NOT DISTINCT FROM") : QStringLiteral("IS");
+    const QString same = m_postgres ? QStringLiteral("IS NOT DISTINCT FROM") : QStringLiteral("IS");
     q.prepare(QStringLiteral("SELECT 1 FROM devices WHERE station = ? AND port %1 ? AND imei %1 ? "
                              "AND result = ? AND started_at = ? AND ended_at = ?")
                   .arg(same));

@@ -88,9 +88,9 @@ public:
 
     struct JournalLoad {
         int loaded = 0;
-        int present = 0;                // rows the record held already (a load that ran before)
-        std::vector<int> unreadLines;   // lines that are not rows; the journal is then kept
-        bool removed = false;           // the journal was loaded whole and removed
+        int present = 0;               // rows the record held already (a load that ran before)
+        std::vector<int> unreadLines;  // lines that are not rows; the journal is then kept
+        bool removed = false;          // the journal was loaded whole and removed
     };
     // Loads the rows of a journal into the record in one transaction, leaving out those it
     // holds already. The journal is removed once loaded whole, unless it grew meanwhile.

@@ -3,11 +3,11 @@
 #include <csignal>
 
 #ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <cerrno>
 #else
 #include <QTimer>
 #include <atomic>

@@ -94,13 +94,15 @@ public:
             m_process.waitForFinished();
         }
     }
-    // Waits (a limit, not a pace) until the output holds every part.
+    // Waits (a limit, not a pace) until the output (or the errors) holds every part.
     bool printed(const std::vector<std::string>& parts) {
         QElapsedTimer since;
         since.start();
         for (;;) {
             m_out += m_process.readAllStandardOutput().toStdString();
-            if (std::all_of(parts.begin(), parts.end(), [&](auto& p) { return has(m_out, p); }))
+            m_err += m_process.readAllStandardError().toStdString();
+            if (std::all_of(parts.begin(), parts.end(),
+                            [&](auto& p) { return has(m_out, p) || has(m_err, p); }))
                 return true;
             if (since.elapsed() > 30000 || !m_process.waitForReadyRead(1000)) {
                 if (m_process.state() == QProcess::NotRunning || since.elapsed() > 30000)
@@ -114,13 +116,13 @@ public:
         RunResult r;
         r.code = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
         r.out = m_out + m_process.readAllStandardOutput().toStdString();
-        r.err = m_process.readAllStandardError().toStdString();
+        r.err = m_err + m_process.readAllStandardError().toStdString();
         return r;
     }
 
 private:
     QProcess m_process;
-    std::string m_out;
+    std::string m_out, m_err;
 };
 
 // A second writer on an SQLite record, holding its write lock while it lives.
@@ -248,6 +250,8 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
     auto a = sim({"--imei", "861234050000011", "--link", file("ports/dev0")});
     auto b = sim({"--imei", "861234050000029", "--link", file("ports/dev1")});
     auto stranger = sim({"--imei", "861234050000037", "--link", file("ports/dev2")});
+    // One of them under a second name: looked at once.
+    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), m_dir.filePath("ports/dev3")));
     const std::string plan = write("plan.csv",
                                    "imei,serverAPort\n"
                                    "861234050000029,7102\n"
@@ -269,6 +273,8 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
                     "this IMEI\n"))
         << r.out;
     EXPECT_TRUE(has(r.out, "done 2, failed 1, skipped 1 in ")) << r.out;
+    EXPECT_TRUE(has(r.err, file("ports/dev3") + " is " + file("ports/dev0") + ": looked at once"))
+        << r.err;
     EXPECT_EQ(readField(*a, "9600", "serverAPort = 7101"), "serverAPort = 7101");
     EXPECT_EQ(readField(*b, "9600", "serverAPort = 7102"), "serverAPort = 7102");
     EXPECT_EQ(readField(*stranger, "9600", "serverAPort = 6000"), "serverAPort = 6000");
@@ -359,8 +365,8 @@ TEST_F(Batch, NothingIsTouchedWhenThePlanOrTheRecordIsRefused) {
 
     // One device under two names is one device: driving it twice at once is refused.
     const std::string alias = "/dev/.." + port;
-    const RunResult twice = batch({"--plan", write("twice.csv", "port,serverAPort\n" + port +
-                                                                    ",1\n" + alias + ",2\n")});
+    const RunResult twice = batch(
+        {"--plan", write("twice.csv", "port,serverAPort\n" + port + ",1\n" + alias + ",2\n")});
     EXPECT_EQ(twice.code, 3);
     EXPECT_TRUE(has(twice.err, "twice.csv: line 3: '" + alias + "' is the device of line 2"))
         << twice.err;
@@ -414,6 +420,30 @@ TEST_F(Batch, SigintLetsTheSavesInFlightEndAndRecordsEveryDevice) {
         const std::string port = "serverAPort = " + std::to_string(7401 + i);
         EXPECT_EQ(readField(*devices[i], "115200", port), port);
     }
+
+    // A second signal ends the device in its step at once; the one waiting is never started.
+    auto late = sim({"--baud", "115200", "--delay", "2:2000"});
+    auto waiting = sim({"--baud", "115200"});
+    const std::string again = file("again.sqlite");
+    Running hurried({"batch", "--plan",
+                     write("again.csv", "port\n" + late->path() + "\n" + waiting->path() + "\n"),
+                     "--jobs", "1", "--baud", "115200", "--record", again, "--production-dir",
+                     file("production")});
+    ASSERT_TRUE(hurried.printed({late->path() + " 861234050123457: save\n"}));
+    hurried.signal(SIGINT);
+    ASSERT_TRUE(hurried.printed({"SIGINT: no device is started any more"}));
+    hurried.signal(SIGINT);
+    const RunResult h = hurried.finish();
+    EXPECT_EQ(h.code, 130) << h.out << h.err;
+    EXPECT_TRUE(has(h.out, late->path() +
+                               " 861234050123457: interrupted at save: SIGINT again: stopped "
+                               "during this step\n"))
+        << h.out;
+    EXPECT_TRUE(has(h.out, waiting->path() + ": not started\n")) << h.out;
+    EXPECT_TRUE(has(h.out, "done 0, failed 0, interrupted 1, not started 1 in ")) << h.out;
+    rows = recordsByPort(again);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[late->path()], "failed_step"), "save");
 }
 
 TEST_F(Batch, ALockedRecordRefusesTheBatchBeforeAnyPortOpens) {
@@ -421,9 +451,9 @@ TEST_F(Batch, ALockedRecordRefusesTheBatchBeforeAnyPortOpens) {
     auto device = sim({"--baud", "115200"});
     const std::string record = file("record.sqlite");
     const RunResult earlier =
-        dtuconf({"batch", "--plan", write("first.csv", "port\n" + device->path() + "\n"),
-                 "--baud", "115200", "--record", record, "--station", "=cmd()\x1b[2J",
-                 "--production-dir", file("production")});
+        dtuconf({"batch", "--plan", write("first.csv", "port\n" + device->path() + "\n"), "--baud",
+                 "115200", "--record", record, "--station", "=cmd()\x1b[2J", "--production-dir",
+                 file("production")});
     ASSERT_EQ(earlier.code, 0) << earlier.out << earlier.err;
     const RunResult csv = dtuconf({"records", "--record", record, "--csv"});
     EXPECT_TRUE(has(csv.out, "\r\n1,'=cmd()\x1b[2J,")) << csv.out;
@@ -447,11 +477,10 @@ TEST_F(Batch, ARowTheRecordRefusesIsJournalledAndLoadedByTheNextBatch) {
     auto slow = sim({"--baud", "115200", "--delay", "1:2000"});
     const std::string record = file("record.sqlite");
     auto batch = [&](const SimProcess& device, const char* plan) {
-        return std::vector<std::string>{"batch",    "--plan",
-                                        write(plan, "port\n" + device.path() + "\n"),
-                                        "--baud",   "115200",
-                                        "--record", record,
-                                        "--production-dir", file("production")};
+        return std::vector<std::string>{
+            "batch",  "--plan",           write(plan, "port\n" + device.path() + "\n"),
+            "--baud", "115200",           "--record",
+            record,   "--production-dir", file("production")};
     };
     const std::string journal = record + ".unrecorded.jsonl";
     {
@@ -462,8 +491,8 @@ TEST_F(Batch, ARowTheRecordRefusesIsJournalledAndLoadedByTheNextBatch) {
         const RunResult r = first.finish();
         EXPECT_EQ(r.code, 1) << r.out << r.err;
         EXPECT_TRUE(has(r.out, slow->path() + " 861234050123457: ok\n")) << r.out;
-        EXPECT_TRUE(has(r.out, "1 row not in the record but kept in " + journal +
-                                   " (database is locked"))
+        EXPECT_TRUE(
+            has(r.out, "1 row not in the record but kept in " + journal + " (database is locked"))
             << r.out;
     }
     ASSERT_TRUE(QFile::exists(QString::fromStdString(journal)));
@@ -481,8 +510,8 @@ TEST_F(Batch, ARowTheRecordRefusesIsJournalledAndLoadedByTheNextBatch) {
     EXPECT_EQ(text(rows[slow->path()], "params_sha256").size(), 64u);
 
     // Loading the same rows again adds nothing.
-    const RunResult again = dtuconf(
-        {"records", "--record", record, "--import-journal", copy.toStdString()});
+    const RunResult again =
+        dtuconf({"records", "--record", record, "--import-journal", copy.toStdString()});
     EXPECT_EQ(again.code, 0) << again.err;
     EXPECT_TRUE(has(again.err, ": 0 rows loaded into the record, 1 it held already")) << again.err;
     EXPECT_EQ(recordsByPort(record).size(), 2u);

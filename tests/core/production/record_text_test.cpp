@@ -8,7 +8,9 @@ namespace {
 TEST(RecordText, ControlCharactersAreShownNotObeyed) {
     EXPECT_EQ(escapeControls("\x1b[2J/dev/pts/6\r\n"), "\\x1b[2J/dev/pts/6\\x0d\\x0a");
     EXPECT_EQ(escapeControls("a\tb\x7f"), "a\\x09b\\x7f");
-    EXPECT_EQ(escapeControls("\xc2\x9b" "31m"), "\\u009b31m");  // the one-character CSI
+    EXPECT_EQ(escapeControls("\xc2\x9b"
+                             "31m"),
+              "\\u009b31m");  // the one-character CSI
     // Printable text, CJK and stray bytes are left as they are.
     EXPECT_EQ(escapeControls("串口异常 \xa9 \xc2\xa9"), "串口异常 \xa9 \xc2\xa9");
 }
