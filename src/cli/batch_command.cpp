@@ -412,7 +412,7 @@ int runBatch(const std::vector<std::string>& argv) {
     if (!planBytes) return fail(kExitFile, error);
     BatchPlanRead read = readBatchPlan(
         std::string_view(reinterpret_cast<const char*>(planBytes->data()), planBytes->size()));
-    if (!read.plan) return fail(kExitFile, planPath + ": " + read.error);
+    if (!read.plan) return fail(kExitFile, escapeControls(planPath + ": " + read.error));
 
     auto app = ensureApp();
     BatchSetup setup;

@@ -1,5 +1,7 @@
 #include "records_command.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <iostream>
 
 #include "command_table.h"
@@ -68,6 +70,12 @@ int runRecords(const std::vector<std::string>& argv) {
     if (!target) return fail(kExitUsage, error);
     const std::string where = escapeControls(target->describe().toStdString());
     const auto journal = args->value("--import-journal");
+    if (journal) {
+        // Nothing is opened, let alone made, for a journal that is not there.
+        if (!QFileInfo(QString::fromStdString(*journal)).isFile())
+            return fail(kExitFile, "cannot read " + escapeControls(*journal) + ": no such file");
+        if (!args->value("--record")) QDir().mkpath(productionDirOption(*args));
+    }
     ProvisioningDb db;
     QString why;
     if (!db.open(*target, journal ? ProvisioningDb::Mode::Write : ProvisioningDb::Mode::Read, why))

@@ -23,6 +23,7 @@ constexpr int kStartWaitMs = 2000;
 // How long a row waits for another writer while devices are on the line: a batch tries again
 // on a timer rather than hold up the event loop.
 constexpr int kRowWaitMs = 20;
+constexpr int kRowServerMs = 1000;
 // A journal larger than this is not one this tool wrote.
 constexpr qint64 kMaxJournalBytes = 64 * 1024 * 1024;
 
@@ -301,6 +302,9 @@ bool ProvisioningDb::proveWritable(QString& error) {
     const QString wait = m_postgres ? QStringLiteral("SET lock_timeout = %1").arg(kRowWaitMs)
                                     : QStringLiteral("PRAGMA busy_timeout = %1").arg(kRowWaitMs);
     if (!q.exec(wait)) return failed(q.lastError());
+    // A server that takes its time is given up on too; the row waits for the next try.
+    if (m_postgres && !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kRowServerMs)))
+        return failed(q.lastError());
     return true;
 }
 
