@@ -14,17 +14,21 @@
 #include <map>
 #include <memory>
 
+#include "batch_progress.h"
 #include "command_table.h"
 #include "common.h"
 #include "device_commands.h"
 #include "device_provisioner.h"
 #include "file_io.h"
 #include "link/command_flow.h"
+#include "port_identity.h"
 #include "production/batch_plan.h"
+#include "production/record_text.h"
 #include "production_commands.h"
 #include "provisioning_db.h"
-#include "text/csv.h"
-#include "text/json.h"
+#include "record_writer.h"
+#include "records_command.h"
+#include "stop_signals.h"
 #include "transfer_commands.h"
 
 namespace dtu::cli {
@@ -61,141 +65,6 @@ std::optional<std::vector<QString>> expandPorts(const std::string& glob, std::st
     return ports;
 }
 
-// One line of the progress and one row of the record: a device on a port, or a plan row that
-// never got one.
-struct Entry {
-    QString port;
-    QString imei;
-    std::unique_ptr<DeviceProvisioner> device;
-    const PlanRow* row = nullptr;
-    // Set once it is over.
-    bool over = false;
-    ProvisionResult result = ProvisionResult::Running;
-    ProvisionStep failedStep = ProvisionStep::Done;
-    QString reason;
-    QDateTime started, ended;
-    // The step now running, for its rate.
-    ProvisionStep step = ProvisionStep::Open;
-    quint32 done = 0, total = 0;
-    QElapsedTimer stepClock;
-    quint64 stepBytes = 0;
-};
-
-std::string resultText(const Entry& e) {
-    switch (e.result) {
-        case ProvisionResult::Running:
-            return {};
-        case ProvisionResult::Succeeded:
-            return "ok";
-        case ProvisionResult::Skipped:
-            return "skipped: " + e.reason.toStdString();
-        case ProvisionResult::Failed:
-            return "failed at " + std::string(provisionStepName(e.failedStep)) + ": " +
-                   e.reason.toStdString();
-    }
-    return {};
-}
-
-// Columns a terminal gives a character (CJK takes two).
-int displayWidth(char32_t c) {
-    return (c >= 0x1100 &&
-            (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
-             (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
-             (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6)))
-               ? 2
-               : 1;
-}
-
-// The text cut to fit the columns, so that no line wraps and the redraw stays in place.
-std::string fitColumns(const std::string& text, int columns) {
-    const QString s = qs(text);
-    QString out;
-    int used = 0;
-    for (const char32_t c : s.toUcs4()) {
-        const int w = displayWidth(c);
-        if (used + w > columns) break;
-        used += w;
-        out += QString::fromUcs4(&c, 1);
-    }
-    return out.toStdString();
-}
-
-std::string padded(const std::string& s, std::size_t width) {
-    const std::size_t shown = static_cast<std::size_t>(qs(s).size());
-    return s + std::string(shown < width ? width - shown : 0, ' ') + "  ";
-}
-
-// Progress: on a terminal a table with a line per device, redrawn in place; otherwise a plain
-// line per step and per result.
-class BatchProgress {
-public:
-    explicit BatchProgress(const std::vector<std::unique_ptr<Entry>>& entries)
-        : m_entries(entries), m_terminal(stdoutIsTerminal()) {}
-
-    bool terminal() const { return m_terminal; }
-
-    // A device began a step.
-    void stepped(const Entry& e) {
-        if (m_terminal) return;
-        std::cout << who(e) << ": " << provisionStepName(e.step) << "\n" << std::flush;
-    }
-    // A device (or a row) is over.
-    void ended(const Entry& e) {
-        if (m_terminal) return;
-        std::cout << who(e) << ": " << resultText(e) << "\n" << std::flush;
-    }
-
-    void draw() {
-        if (!m_terminal) return;
-        std::size_t portWidth = 4;
-        for (const auto& e : m_entries)
-            portWidth = std::max(portWidth, static_cast<std::size_t>(e->port.size()));
-        const int columns = std::max(20, terminalColumns() - 1);
-        std::string frame;
-        if (m_drawn > 0) frame += "\x1b[" + std::to_string(m_drawn) + "A";
-        auto line = [&](const std::string& text) {
-            frame += "\r\x1b[2K" + fitColumns(text, columns) + "\n";
-        };
-        line(padded("PORT", portWidth) + padded("IMEI", 15) + padded("STEP", 8) +
-             padded("PROGRESS", 16) + "RESULT");
-        for (const auto& e : m_entries) {
-            const std::string step =
-                e->over ? std::string(provisionStepName(e->result == ProvisionResult::Failed
-                                                            ? e->failedStep
-                                                            : ProvisionStep::Done))
-                        : std::string(provisionStepName(e->step));
-            line(padded(e->port.toStdString(), portWidth) + padded(e->imei.toStdString(), 15) +
-                 padded(step, 8) + padded(e->over ? std::string() : rate(*e), 16) + resultText(*e));
-        }
-        m_drawn = static_cast<int>(m_entries.size()) + 1;
-        std::cout << frame << std::flush;
-    }
-
-private:
-    // The port and the IMEI, as far as they are known.
-    static std::string who(const Entry& e) {
-        std::string s = e.port.toStdString();
-        if (!e.imei.isEmpty()) s += (s.empty() ? "" : " ") + e.imei.toStdString();
-        return s;
-    }
-
-    // Share done of a transfer, and the bytes the line carries in this step.
-    static std::string rate(const Entry& e) {
-        std::string s;
-        if (e.total > 0) s = std::to_string(100u * std::min(e.done, e.total) / e.total) + "% ";
-        if (!e.device || !e.stepClock.isValid()) return s;
-        const double seconds = double(e.stepClock.nsecsElapsed()) / 1e9;
-        const quint64 bytes = e.device->lineBytes() - std::min(e.stepBytes, e.device->lineBytes());
-        if (seconds > 0.05)
-            s += std::to_string(static_cast<long long>(double(bytes) / seconds)) + " B/s";
-        return s;
-    }
-
-    const std::vector<std::unique_ptr<Entry>>& m_entries;
-    bool m_terminal;
-    int m_drawn = 0;
-};
-
 QString paramsHash(const DeviceParams& params) {
     const auto image = params.image();
     return QString::fromLatin1(
@@ -217,8 +86,18 @@ struct BatchSetup {
 
 class BatchRun {
 public:
-    BatchRun(BatchSetup& setup, ProvisioningDb& db)
-        : m_setup(setup), m_db(db), m_progress(m_entries) {}
+    BatchRun(BatchSetup& setup, RecordWriter& writer)
+        : m_setup(setup), m_writer(writer), m_progress(m_entries) {
+        QObject::connect(&m_writer, &RecordWriter::drained, [this] {
+            if (m_running == 0) m_loop.quit();
+        });
+        QObject::connect(&m_writer, &RecordWriter::rowLost,
+                         [](const QString& line, const QString& why) {
+                             std::cerr << "dtuconf: a row neither the record nor its journal took ("
+                                       << escapeControls(why.toStdString())
+                                       << "): " << line.toStdString() << "\n";
+                         });
+    }
 
     int exec() {
         QElapsedTimer clock;
@@ -227,7 +106,7 @@ public:
         // Rows the plan refuses fail first, without a port.
         for (const PlanRow& row : m_setup.plan.rows) {
             if (row.error.empty()) continue;
-            Entry& e = addEntry(byImei ? QString() : qs(row.key), &row);
+            BatchEntry& e = addEntry(byImei ? QString() : qs(row.key), &row);
             if (byImei) e.imei = qs(row.key);
             end(e, ProvisionResult::Failed, ProvisionStep::Plan, qs(row.error));
         }
@@ -239,6 +118,8 @@ public:
                 if (row.error.empty()) addDevice(qs(row.key), &row);
         }
 
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::received, [this](int signo) { stop(signo); });
         QTimer redraw;
         QObject::connect(&redraw, &QTimer::timeout, [this] { m_progress.draw(); });
         if (m_progress.terminal()) redraw.start(kRedrawMs);
@@ -247,36 +128,56 @@ public:
         if (m_running > 0) m_loop.exec();
         redraw.stop();
 
-        if (byImei) {
+        if (m_stopSignal != 0) {
+            for (const auto& e : m_entries)
+                if (e->device && !e->device->started()) m_progress.ended(*e);
+        } else if (byImei) {
+            // Every port was looked at: a row no device took has none.
             for (const PlanRow& row : m_setup.plan.rows) {
                 if (!row.error.empty() || m_claimed.count(row.key)) continue;
-                Entry& e = addEntry({}, &row);
+                BatchEntry& e = addEntry({}, &row);
                 e.imei = qs(row.key);
                 end(e, ProvisionResult::Failed, ProvisionStep::Match,
                     QStringLiteral("no device on the ports reported this IMEI"));
             }
         }
         m_progress.draw();
-        for (const std::string& note : m_notes) std::cerr << "dtuconf: " << note << "\n";
+        // The rows still waiting for the record: written, or kept in the journal.
+        if (!m_writer.idle()) m_loop.exec();
 
-        int ok = 0, failed = 0, skipped = 0;
+        int ok = 0, failed = 0, skipped = 0, interrupted = 0, notStarted = 0;
         for (const auto& e : m_entries) {
             ok += e->result == ProvisionResult::Succeeded;
             failed += e->result == ProvisionResult::Failed;
             skipped += e->result == ProvisionResult::Skipped;
+            interrupted += e->result == ProvisionResult::Interrupted;
+            notStarted += e->device && !e->device->started();
         }
+        auto count = [](const char* what, int n) {
+            return n ? ", " + std::string(what) + " " + std::to_string(n) : std::string();
+        };
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", double(clock.elapsed()) / 1000.0);
-        std::cout << "done " << ok << ", failed " << failed
-                  << (skipped ? ", skipped " + std::to_string(skipped) : std::string()) << " in "
-                  << seconds << " s\n"
-                  << std::flush;
-        return everyRowOk() ? kExitOk : kExitFailed;
+        std::cout << "done " << ok << ", failed " << failed << count("skipped", skipped)
+                  << count("interrupted", interrupted)
+                  << count("not started", m_stopSignal ? notStarted : 0) << " in " << seconds
+                  << " s\n";
+        if (const int kept = m_writer.journalled()) {
+            const std::string journal = escapeControls(m_writer.journalPath().toStdString());
+            std::cout << kept << (kept == 1 ? " row" : " rows") << " not in the record but kept in "
+                      << journal << " (" << escapeControls(m_writer.lastError().toStdString())
+                      << "): the next batch loads it, or dtuconf records --import-journal "
+                      << journal << "\n";
+        }
+        std::cout << std::flush;
+        if (m_stopSignal) return 128 + m_stopSignal;
+        return everyRowOk() && m_writer.journalled() == 0 && m_writer.lost() == 0 ? kExitOk
+                                                                                  : kExitFailed;
     }
 
 private:
-    Entry& addEntry(const QString& port, const PlanRow* row) {
-        auto e = std::make_unique<Entry>();
+    BatchEntry& addEntry(const QString& port, const PlanRow* row) {
+        auto e = std::make_unique<BatchEntry>();
         e->port = port;
         e->row = row;
         m_entries.push_back(std::move(e));
@@ -284,7 +185,7 @@ private:
     }
 
     void addDevice(const QString& port, const PlanRow* row) {
-        Entry& e = addEntry(port, row);
+        BatchEntry& e = addEntry(port, row);
         const DeviceProvisioner::Line line{port, m_setup.line.baud, m_setup.line.parity,
                                            m_setup.line.stop};
         e.device = std::make_unique<DeviceProvisioner>(
@@ -314,14 +215,14 @@ private:
     void fillSlots() {
         const std::size_t cap = m_setup.jobs == 0 ? m_queue.size() + m_running : m_setup.jobs;
         while (!m_queue.empty() && m_running < cap) {
-            Entry* e = m_queue.front();
+            BatchEntry* e = m_queue.front();
             m_queue.pop_front();
             ++m_running;
             e->device->start();
         }
     }
 
-    void match(Entry& e) {
+    void match(BatchEntry& e) {
         const std::string imei = e.device->steps().identity().imei;
         e.imei = qs(imei);
         const auto it = m_rowsByImei.find(imei);
@@ -346,16 +247,42 @@ private:
         e.device->assignRow(row.values);
     }
 
-    void deviceOver(Entry& e) {
+    // SIGINT or SIGTERM: no device starts any more and those on the line end their step;
+    // a second one ends them at once. Either way each is recorded.
+    void stop(int signo) {
+        const QString name = QString::fromLatin1(StopSignals::name(signo));
+        if (m_stopSignal == 0) {
+            m_stopSignal = signo;
+            m_queue.clear();
+            m_progress.stopped();
+            m_progress.note(name.toStdString() +
+                            ": no device is started any more; those on the line end their step "
+                            "(again to stop them at once)");
+            for (const auto& e : m_entries)
+                if (e->device && e->device->started())
+                    e->device->stopAfterStep(name + QStringLiteral(": stopped before this step"));
+            if (m_running == 0 && m_writer.idle()) m_loop.quit();
+        } else if (!m_stoppingNow) {
+            m_stoppingNow = true;
+            m_progress.note(name.toStdString() + " again: stopping now");
+            for (const auto& e : m_entries)
+                if (e->device && e->device->started())
+                    e->device->stopNow(name + QStringLiteral(" again: stopped during this step"));
+            m_writer.hurry();
+        }
+    }
+
+    void deviceOver(BatchEntry& e) {
         const Provisioning& steps = e.device->steps();
         e.started = e.device->startedAt();
         end(e, steps.result(), steps.failedStep(), qs(steps.reason()));
         --m_running;
         fillSlots();
-        if (m_running == 0) m_loop.quit();
+        if (m_running == 0 && m_writer.idle()) m_loop.quit();
     }
 
-    void end(Entry& e, ProvisionResult result, ProvisionStep failedStep, const QString& reason) {
+    void end(BatchEntry& e, ProvisionResult result, ProvisionStep failedStep,
+             const QString& reason) {
         e.over = true;
         e.result = result;
         e.failedStep = failedStep;
@@ -366,7 +293,7 @@ private:
         if (result != ProvisionResult::Skipped) record(e);
     }
 
-    void record(Entry& e) {
+    void record(BatchEntry& e) {
         ProvisioningRow r;
         r.station = m_setup.station;
         r.port = e.port;
@@ -381,24 +308,17 @@ private:
             r.firmwareVersion = qs(id.firmwareVersion);
             if (steps.saved()) r.paramsSha256 = paramsHash(steps.record());
         }
-        r.ok = e.result == ProvisionResult::Succeeded;
-        if (!r.ok) {
+        r.result = e.result;
+        if (e.result != ProvisionResult::Succeeded) {
             r.failedStep = qs(std::string(provisionStepName(e.failedStep)));
             r.reason = e.reason;
         }
         r.started = e.started;
         r.ended = e.ended;
-        QString error;
-        if (!m_db.add(r, error)) {
-            m_unrecorded = true;
-            const std::string who = e.port.isEmpty() ? e.imei.toStdString() : e.port.toStdString();
-            m_notes.push_back("not recorded: " + who + ": " + error.toStdString());
-            if (!m_progress.terminal()) std::cerr << "dtuconf: " << m_notes.back() << "\n";
-        }
+        m_writer.add(r);
     }
 
     bool everyRowOk() const {
-        if (m_unrecorded) return false;
         std::size_t ok = 0;
         for (const auto& e : m_entries)
             if (e->row && e->result == ProvisionResult::Succeeded) ++ok;
@@ -406,34 +326,17 @@ private:
     }
 
     BatchSetup& m_setup;
-    ProvisioningDb& m_db;
-    std::vector<std::unique_ptr<Entry>> m_entries;
+    RecordWriter& m_writer;
+    std::vector<std::unique_ptr<BatchEntry>> m_entries;
     BatchProgress m_progress;
-    std::deque<Entry*> m_queue;
+    std::deque<BatchEntry*> m_queue;
     std::size_t m_running = 0;
     std::map<std::string, const PlanRow*> m_rowsByImei;
     std::map<std::string, QString> m_claimed;  // IMEI -> port
-    std::vector<std::string> m_notes;
-    bool m_unrecorded = false;
+    int m_stopSignal = 0;
+    bool m_stoppingNow = false;
     QEventLoop m_loop;
 };
-
-std::unique_ptr<QCoreApplication> ensureApp() {
-    static int argc = 1;
-    static char arg0[] = "dtuconf";
-    static char* argv[] = {arg0, nullptr};
-    if (QCoreApplication::instance()) return nullptr;
-    return std::make_unique<QCoreApplication>(argc, argv);
-}
-
-// The --record value, and the production folder the default lives in.
-std::optional<RecordTarget> recordTarget(const Args& args, std::string& error) {
-    QString why;
-    const QString dir = productionDirOption(args);
-    auto target = parseRecordTarget(qs(args.value("--record").value_or("")), dir, why);
-    if (!target) error = "--record: " + why.toStdString();
-    return target;
-}
 
 // Every row of the plan against the base: what the save would refuse fails its row now.
 void checkRowsAgainstBase(BatchPlan& plan, const DeviceParams& base, Language lang) {
@@ -444,6 +347,35 @@ void checkRowsAgainstBase(BatchPlan& plan, const DeviceParams& base, Language la
         const SaveFrame frame = buildSaveFrame(record);
         if (frame.error != SaveFrameError::None) row.error = saveRefusalText(frame, lang);
     }
+}
+
+// Two rows that name one device (a link to it, /dev/../dev/pts/6) refuse the plan, as two rows
+// of one name do: the device would be driven twice at once.
+std::string sameDeviceTwice(const BatchPlan& plan) {
+    std::map<QString, const PlanRow*> seen;
+    for (const PlanRow& row : plan.rows) {
+        const auto [first, fresh] = seen.emplace(portIdentity(qs(row.key)), &row);
+        if (!fresh)
+            return "line " + std::to_string(row.line) + ": '" + escapeControls(row.key) +
+                   "' is the device of line " + std::to_string(first->second->line) + " ('" +
+                   escapeControls(first->second->key) + "')";
+    }
+    return {};
+}
+
+// The ports to look on, each device once under the first of its names.
+std::vector<QString> oncePerDevice(const std::vector<QString>& ports) {
+    std::map<QString, QString> seen;
+    std::vector<QString> once;
+    for (const QString& port : ports) {
+        const auto [first, fresh] = seen.emplace(portIdentity(port), port);
+        if (fresh)
+            once.push_back(port);
+        else
+            std::cerr << "dtuconf: " << escapeControls(port.toStdString()) << " is "
+                      << escapeControls(first->second.toStdString()) << ": looked at once\n";
+    }
+    return once;
 }
 
 }  // namespace
@@ -480,7 +412,7 @@ int runBatch(const std::vector<std::string>& argv) {
     if (!planBytes) return fail(kExitFile, error);
     BatchPlanRead read = readBatchPlan(
         std::string_view(reinterpret_cast<const char*>(planBytes->data()), planBytes->size()));
-    if (!read.plan) return fail(kExitFile, planPath + ": " + read.error);
+    if (!read.plan) return fail(kExitFile, escapeControls(planPath + ": " + read.error));
 
     auto app = ensureApp();
     BatchSetup setup;
@@ -497,9 +429,11 @@ int runBatch(const std::vector<std::string>& argv) {
         if (!ports) return fail(kExitUsage, "an imei plan needs --ports GLOB to look on");
         auto found = expandPorts(*ports, error);
         if (!found) return fail(kExitUsage, error);
-        setup.scanPorts = std::move(*found);
+        setup.scanPorts = oncePerDevice(*found);
     } else if (ports) {
         return fail(kExitUsage, "--ports goes with an imei plan; this plan names its ports");
+    } else if (const std::string twice = sameDeviceTwice(setup.plan); !twice.empty()) {
+        return fail(kExitFile, planPath + ": " + twice);
     }
 
     if (auto base = args->value("--base")) {
@@ -531,90 +465,15 @@ int runBatch(const std::vector<std::string>& argv) {
     QString why;
     if (!db.open(*target, ProvisioningDb::Mode::Write, why))
         return fail(kExitFailed, "cannot open the provisioning record " +
-                                     target->describe().toStdString() + ": " + why.toStdString());
+                                     escapeControls(target->describe().toStdString()) + ": " +
+                                     escapeControls(why.toStdString()));
+    // Rows an earlier batch could not write go in first.
+    const QString journal = journalPathFor(*target, setup.productionDir);
+    if (QFileInfo::exists(journal)) loadJournal(db, journal);
 
-    BatchRun run(setup, db);
+    RecordWriter writer(db, journal);
+    BatchRun run(setup, writer);
     return run.exec();
-}
-
-int runRecords(const std::vector<std::string>& argv) {
-    std::string error;
-    auto args =
-        Args::parse(argv, {"--record", "--imei", "--production-dir"}, {"--csv", "--json"}, error);
-    if (args && !args->positional().empty()) error = "unexpected argument " + args->positional()[0];
-    if (args && error.empty() && args->flag("--csv") && args->flag("--json"))
-        error = "give --csv or --json, not both";
-    if (!error.empty()) return usageError("records", error);
-
-    auto app = ensureApp();
-    const auto target = recordTarget(*args, error);
-    if (!target) return fail(kExitUsage, error);
-    ProvisioningDb db;
-    QString why;
-    if (!db.open(*target, ProvisioningDb::Mode::Read, why))
-        return fail(kExitFailed, "cannot open the provisioning record " +
-                                     target->describe().toStdString() + ": " + why.toStdString());
-    const auto rows = db.list(qs(args->value("--imei").value_or("")), why);
-    if (!rows)
-        return fail(kExitFailed, "cannot read the provisioning record " +
-                                     target->describe().toStdString() + ": " + why.toStdString());
-
-    auto cells = [](const ProvisioningRow& r) {
-        return std::vector<std::pair<const char*, QString>>{
-            {"station", r.station},
-            {"port", r.port},
-            {"imei", r.imei},
-            {"iccid", r.iccid},
-            {"mac", r.mac},
-            {"model", r.model},
-            {"firmware_version", r.firmwareVersion},
-            {"params_sha256", r.paramsSha256},
-            {"result", r.ok ? QStringLiteral("ok") : QStringLiteral("failed")},
-            {"failed_step", r.failedStep},
-            {"reason", r.reason},
-            {"started_at", r.started.toUTC().toString(Qt::ISODateWithMs)},
-            {"ended_at", r.ended.toUTC().toString(Qt::ISODateWithMs)},
-        };
-    };
-    if (args->flag("--csv")) {
-        std::string out = "id";
-        for (const auto& [name, value] : cells({})) out.append(",").append(name);
-        out += "\r\n";
-        for (const auto& r : *rows) {
-            out += std::to_string(r.id);
-            for (const auto& [name, value] : cells(r))
-                out.append(",").append(csvQuoted(value.toStdString()));
-            out += "\r\n";
-        }
-        std::cout << out;
-    } else if (args->flag("--json")) {
-        std::cout << "[";
-        bool first = true;
-        for (const auto& r : *rows) {
-            std::cout << (first ? "\n" : ",\n") << "  {\"id\": " << r.id;
-            first = false;
-            for (const auto& [name, value] : cells(r)) {
-                std::cout << ", " << jsonQuote(name) << ": "
-                          << (value.isEmpty() ? std::string("null")
-                                              : jsonQuote(value.toStdString()));
-            }
-            std::cout << "}";
-        }
-        std::cout << (first ? "]\n" : "\n]\n");
-    } else {
-        for (const auto& r : *rows) {
-            auto shown = [](const QString& s) {
-                return s.isEmpty() ? std::string("-") : s.toStdString();
-            };
-            std::cout << r.id << "  " << r.started.toUTC().toString(Qt::ISODate).toStdString()
-                      << "  " << shown(r.station) << "  " << shown(r.port) << "  " << shown(r.imei)
-                      << "  " << shown(r.model) << "  " << shown(r.firmwareVersion) << "  "
-                      << (r.ok ? std::string("ok")
-                               : "failed at " + shown(r.failedStep) + ": " + shown(r.reason))
-                      << "\n";
-        }
-    }
-    return kExitOk;
 }
 
 }  // namespace dtu::cli

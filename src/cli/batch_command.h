@@ -9,7 +9,4 @@ namespace dtu::cli {
 // many devices at once, one session per port on one event loop.
 int runBatch(const std::vector<std::string>& args);
 
-// records [--record DB] [--imei X] [--csv | --json]: what the provisioning record holds.
-int runRecords(const std::vector<std::string>& args);
-
 }  // namespace dtu::cli

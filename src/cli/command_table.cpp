@@ -8,6 +8,7 @@
 #include "batch_command.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
+#include "records_command.h"
 
 namespace dtu::cli {
 
@@ -170,8 +171,10 @@ const std::vector<Command>& commands() {
          .run = runBatch},
         {.name = "records",
          .group = kProduction,
-         .usage = "records [--record DB] [--imei X] [--csv | --json] [--production-dir DIR]",
-         .help = "list the provisioning record",
+         .usage = "records [--record DB] [--imei X] [--csv | --json] [--production-dir DIR]\n"
+                  "records [--record DB] --import-journal FILE [--production-dir DIR]",
+         .help = "list the provisioning record, or load into it\n"
+                 "the rows a batch kept in a journal",
          .run = runRecords},
     };
     return table;

@@ -97,6 +97,16 @@ void DeviceProvisioner::failMatch(const QString& reason) {
     if (m_steps && m_steps->step() == ProvisionStep::Match) fail(reason);
 }
 
+void DeviceProvisioner::stopAfterStep(const QString& reason) {
+    if (m_stopReason.isEmpty()) m_stopReason = reason;
+}
+
+void DeviceProvisioner::stopNow(const QString& reason) {
+    if (!m_steps || m_finished) return;
+    m_steps->interrupt(reason.toStdString());
+    finish();
+}
+
 void DeviceProvisioner::advance() {
     // From the event loop: a step ends inside the handling of an answer or a transfer's
     // signal, and the next one must not start inside it.
@@ -104,6 +114,7 @@ void DeviceProvisioner::advance() {
         this,
         [this] {
             if (m_finished) return;
+            if (!m_stopReason.isEmpty()) m_steps->interrupt(m_stopReason.toStdString());
             if (m_steps->result() != ProvisionResult::Running)
                 finish();
             else

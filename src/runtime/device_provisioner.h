@@ -52,6 +52,12 @@ public:
     void skip(const QString& reason);
     void failMatch(const QString& reason);
 
+    // The batch stops. Gently: the step in flight runs to its end (a save frame is never cut,
+    // its answer is waited for), then the device ends interrupted at the step it did not run,
+    // unless that step was its last. At once: the device ends interrupted now, in its step.
+    void stopAfterStep(const QString& reason);
+    void stopNow(const QString& reason);
+
     const Provisioning& steps() const { return *m_steps; }
     const QString& port() const { return m_line.port; }
     bool started() const { return m_steps.has_value(); }
@@ -98,6 +104,7 @@ private:
     QTimer m_silence;
     QDateTime m_startedAt, m_endedAt;
     bool m_finished = false;
+    QString m_stopReason;  // set once the batch stops
 };
 
 }  // namespace dtu

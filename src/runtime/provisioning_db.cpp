@@ -1,12 +1,15 @@
 #include "provisioning_db.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace dtu {
@@ -15,6 +18,14 @@ namespace {
 
 constexpr int kConnectTimeoutS = 5;
 constexpr int kBusyTimeoutMs = 5000;
+// How long the proof at the start waits for another writer to finish.
+constexpr int kStartWaitMs = 2000;
+// How long a row waits for another writer while devices are on the line: a batch tries again
+// on a timer rather than hold up the event loop.
+constexpr int kRowWaitMs = 20;
+constexpr int kRowServerMs = 1000;
+// A journal larger than this is not one this tool wrote.
+constexpr qint64 kMaxJournalBytes = 64 * 1024 * 1024;
 
 const char* kColumns =
     "station, port, imei, iccid, mac, model, firmware_version, params_sha256, result, "
@@ -97,7 +108,90 @@ bool parsePostgres(const QString& spec, RecordTarget& t, QString& error) {
     return true;
 }
 
+ProvisioningRow probeRow() {
+    ProvisioningRow r;
+    r.station = QStringLiteral("write test");
+    r.started = r.ended = QDateTime::currentDateTimeUtc();
+    return r;
+}
+
 }  // namespace
+
+std::vector<RecordCell> recordCells(const ProvisioningRow& r) {
+    auto text = [](const QString& s) -> std::optional<std::string> {
+        if (s.isEmpty()) return std::nullopt;
+        return s.toStdString();
+    };
+    return {
+        {"station", r.station.toStdString()},
+        {"port", text(r.port)},
+        {"imei", text(r.imei)},
+        {"iccid", text(r.iccid)},
+        {"mac", text(r.mac)},
+        {"model", text(r.model)},
+        {"firmware_version", text(r.firmwareVersion)},
+        {"params_sha256", text(r.paramsSha256)},
+        {"result", std::string(provisionResultName(r.result))},
+        {"failed_step", text(r.failedStep)},
+        {"reason", text(r.reason)},
+        {"started_at", isoUtc(r.started).toStdString()},
+        {"ended_at", isoUtc(r.ended).toStdString()},
+    };
+}
+
+std::optional<ProvisioningRow> rowFromCells(const std::vector<RecordCell>& cells, QString& error) {
+    ProvisioningRow r;
+    QString result, started, ended;
+    const std::pair<const char*, QString*> columns[] = {
+        {"station", &r.station},
+        {"port", &r.port},
+        {"imei", &r.imei},
+        {"iccid", &r.iccid},
+        {"mac", &r.mac},
+        {"model", &r.model},
+        {"firmware_version", &r.firmwareVersion},
+        {"params_sha256", &r.paramsSha256},
+        {"result", &result},
+        {"failed_step", &r.failedStep},
+        {"reason", &r.reason},
+        {"started_at", &started},
+        {"ended_at", &ended},
+    };
+    for (const auto& [name, field] : columns) {
+        const auto cell = std::find_if(cells.begin(), cells.end(),
+                                       [&](const RecordCell& c) { return c.name == name; });
+        if (cell == cells.end()) {
+            error = QStringLiteral("no %1").arg(QString::fromUtf8(name));
+            return std::nullopt;
+        }
+        if (cell->value) *field = QString::fromStdString(*cell->value);
+    }
+    const auto outcome = provisionResultFromName(result.toStdString());
+    r.started = QDateTime::fromString(started, Qt::ISODateWithMs);
+    r.ended = QDateTime::fromString(ended, Qt::ISODateWithMs);
+    if (r.station.isEmpty() || !outcome || !r.started.isValid() || !r.ended.isValid()) {
+        error = QStringLiteral("no station, result or times");
+        return std::nullopt;
+    }
+    r.result = *outcome;
+    return r;
+}
+
+QString journalPathFor(const RecordTarget& target, const QString& productionDir) {
+    if (target.kind == RecordTarget::Kind::Sqlite)
+        return target.file + QStringLiteral(".unrecorded.jsonl");
+    // Named by the database, and told apart from another server's of the same name.
+    const QByteArray where =
+        QCryptographicHash::hash(target.describe().toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(8);
+    QString name = target.database;
+    for (QChar& c : name)
+        if (!c.isLetterOrNumber() && c != '-' && c != '_') c = '_';
+    return QDir(productionDir)
+        .filePath(QStringLiteral("provisioning-%1-%2.unrecorded.jsonl")
+                      .arg(name, QString::fromLatin1(where)));
+}
 
 QString RecordTarget::describe() const {
     if (kind == Kind::Sqlite) return file;
@@ -156,7 +250,8 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
             return false;
         }
         db.setDatabaseName(target.file);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1")
+                              .arg(mode == Mode::Write ? kStartWaitMs : kBusyTimeoutMs);
         if (mode == Mode::Read) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         db.setConnectOptions(options);
     }
@@ -179,7 +274,38 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
         quiet.exec(QStringLiteral("SET client_min_messages = warning"));
     }
     if (mode == Mode::Read) return true;
-    return createTable(error);
+    return createTable(error) && proveWritable(error);
+}
+
+bool ProvisioningDb::proveWritable(QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    auto failed = [&](const QSqlError& e) {
+        error = QStringLiteral("no row can be written: %1").arg(sqlError(e));
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+    if (m_postgres && !q.exec(QStringLiteral("SET lock_timeout = %1").arg(kStartWaitMs)))
+        return failed(q.lastError());
+    // SQLite takes the write lock at the start of an immediate transaction; the row proves
+    // the rest (a read-only file or folder, a user without the right to add rows).
+    if (!q.exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
+        return failed(q.lastError());
+    QString why;
+    if (!insert(probeRow(), why)) {
+        error = QStringLiteral("no row can be written: %1").arg(why);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (!q.exec(QStringLiteral("ROLLBACK"))) return failed(q.lastError());
+    // From now on another writer is not waited for: add() says so and the batch tries again.
+    const QString wait = m_postgres ? QStringLiteral("SET lock_timeout = %1").arg(kRowWaitMs)
+                                    : QStringLiteral("PRAGMA busy_timeout = %1").arg(kRowWaitMs);
+    if (!q.exec(wait)) return failed(q.lastError());
+    // A server that takes its time is given up on too; the row waits for the next try.
+    if (m_postgres && !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kRowServerMs)))
+        return failed(q.lastError());
+    return true;
 }
 
 bool ProvisioningDb::createTable(QString& error) {
@@ -261,7 +387,20 @@ bool ProvisioningDb::add(const ProvisioningRow& row, QString& error) {
         error = sqlError(db.lastError());
         return false;
     }
-    QSqlQuery q(db);
+    if (!insert(row, error)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        error = sqlError(db.lastError());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool ProvisioningDb::insert(const ProvisioningRow& row, QString& error) {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.prepare(QStringLiteral("INSERT INTO devices (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                              "?, ?)")
                   .arg(QString::fromUtf8(kColumns)));
@@ -273,22 +412,94 @@ bool ProvisioningDb::add(const ProvisioningRow& row, QString& error) {
     q.addBindValue(textOrNull(row.model));
     q.addBindValue(textOrNull(row.firmwareVersion));
     q.addBindValue(textOrNull(row.paramsSha256));
-    q.addBindValue(row.ok ? QStringLiteral("ok") : QStringLiteral("failed"));
+    q.addBindValue(QString::fromUtf8(provisionResultName(row.result)));
     q.addBindValue(textOrNull(row.failedStep));
     q.addBindValue(textOrNull(row.reason));
     q.addBindValue(isoUtc(row.started));
     q.addBindValue(isoUtc(row.ended));
     if (!q.exec()) {
         error = sqlError(q.lastError());
-        db.rollback();
         return false;
+    }
+    return true;
+}
+
+std::optional<bool> ProvisioningDb::holds(const ProvisioningRow& row, QString& error) {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    const QString same = m_postgres ? QStringLiteral("IS NOT DISTINCT FROM") : QStringLiteral("IS");
+    q.prepare(QStringLiteral("SELECT 1 FROM devices WHERE station = ? AND port %1 ? AND imei %1 ? "
+                             "AND result = ? AND started_at = ? AND ended_at = ?")
+                  .arg(same));
+    q.addBindValue(row.station);
+    q.addBindValue(textOrNull(row.port));
+    q.addBindValue(textOrNull(row.imei));
+    q.addBindValue(QString::fromUtf8(provisionResultName(row.result)));
+    q.addBindValue(isoUtc(row.started));
+    q.addBindValue(isoUtc(row.ended));
+    if (!q.exec()) {
+        error = sqlError(q.lastError());
+        return std::nullopt;
+    }
+    return q.next();
+}
+
+std::optional<ProvisioningDb::JournalLoad> ProvisioningDb::loadJournal(const QString& path,
+                                                                       QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return std::nullopt;
+    }
+    if (file.size() > kMaxJournalBytes) {
+        error = QStringLiteral("larger than %1 MiB: not a journal").arg(kMaxJournalBytes >> 20);
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return std::nullopt;
+    }
+    file.close();
+
+    JournalLoad load;
+    std::vector<ProvisioningRow> rows;
+    int number = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        ++number;
+        if (line.trimmed().isEmpty()) continue;
+        std::string why;
+        const auto cells = parseJournalLine(std::string_view(line.constData(), line.size()), why);
+        QString qwhy;
+        const auto row = cells ? rowFromCells(*cells, qwhy) : std::nullopt;
+        if (row)
+            rows.push_back(*row);
+        else
+            load.unreadLines.push_back(number);
+    }
+
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        error = sqlError(db.lastError());
+        return std::nullopt;
+    }
+    for (const ProvisioningRow& row : rows) {
+        const auto present = holds(row, error);
+        if (!present || (!*present && !insert(row, error))) {
+            db.rollback();
+            return std::nullopt;
+        }
+        ++(*present ? load.present : load.loaded);
     }
     if (!db.commit()) {
         error = sqlError(db.lastError());
         db.rollback();
-        return false;
+        return std::nullopt;
     }
-    return true;
+    // A row appended while it was loaded stays for the next load; what is loaded now is then
+    // found present.
+    if (load.unreadLines.empty() && QFileInfo(path).size() == bytes.size())
+        load.removed = QFile::remove(path);
+    return load;
 }
 
 std::optional<std::vector<ProvisioningRow>> ProvisioningDb::list(const QString& imei,
@@ -313,7 +524,8 @@ std::optional<std::vector<ProvisioningRow>> ProvisioningDb::list(const QString& 
         for (QString* s : {&r.station, &r.port, &r.imei, &r.iccid, &r.mac, &r.model,
                            &r.firmwareVersion, &r.paramsSha256})
             *s = q.value(c++).toString();
-        r.ok = q.value(c++).toString() == QStringLiteral("ok");
+        r.result = provisionResultFromName(q.value(c++).toString().toStdString())
+                       .value_or(ProvisionResult::Failed);
         r.failedStep = q.value(c++).toString();
         r.reason = q.value(c++).toString();
         r.started = QDateTime::fromString(q.value(c++).toString(), Qt::ISODateWithMs);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 #include <QDir>
@@ -10,12 +11,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/event_loop.h"
 #include "support/pg_server.h"
 #include "support/process.h"
 
@@ -45,6 +50,15 @@ public:
         if (m_master >= 0) close(m_master);
     }
     const std::string& path() const { return m_path; }
+    // What the other end has written to the port so far.
+    std::string received() const {
+        std::string bytes;
+        char buffer[256];
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        for (ssize_t n; (n = ::read(m_master, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        return bytes;
+    }
 
 private:
     int m_master = -1;
@@ -66,6 +80,75 @@ std::map<std::string, QJsonObject> recordsByPort(const std::string& record) {
 std::string text(const QJsonObject& o, const char* key) {
     return o[key].toString().toStdString();
 }
+
+// dtuconf running in the background, watched as it prints.
+class Running {
+public:
+    explicit Running(const std::vector<std::string>& args) {
+        m_process.start(DTUCONF_BIN, test::toQt(args));
+        m_process.closeWriteChannel();
+    }
+    ~Running() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    // Waits (a limit, not a pace) until the output (or the errors) holds every part.
+    bool printed(const std::vector<std::string>& parts) {
+        QElapsedTimer since;
+        since.start();
+        for (;;) {
+            m_out += m_process.readAllStandardOutput().toStdString();
+            m_err += m_process.readAllStandardError().toStdString();
+            if (std::all_of(parts.begin(), parts.end(),
+                            [&](auto& p) { return has(m_out, p) || has(m_err, p); }))
+                return true;
+            if (since.elapsed() > 30000 || !m_process.waitForReadyRead(1000)) {
+                if (m_process.state() == QProcess::NotRunning || since.elapsed() > 30000)
+                    return false;
+            }
+        }
+    }
+    void signal(int signo) { ::kill(static_cast<pid_t>(m_process.processId()), signo); }
+    RunResult finish() {
+        m_process.waitForFinished(60000);
+        RunResult r;
+        r.code = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        r.out = m_out + m_process.readAllStandardOutput().toStdString();
+        r.err = m_err + m_process.readAllStandardError().toStdString();
+        return r;
+    }
+
+private:
+    QProcess m_process;
+    std::string m_out, m_err;
+};
+
+// A second writer on an SQLite record, holding its write lock while it lives.
+class SqliteWriter {
+public:
+    explicit SqliteWriter(const std::string& file) {
+        test::app();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other-writer");
+            db.setDatabaseName(QString::fromStdString(file));
+            m_locked = db.open() && QSqlQuery(db).exec("BEGIN IMMEDIATE");
+        }
+    }
+    ~SqliteWriter() {
+        {
+            QSqlDatabase db = QSqlDatabase::database("other-writer");
+            QSqlQuery(db).exec("ROLLBACK");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other-writer");
+    }
+    bool locked() const { return m_locked; }
+
+private:
+    bool m_locked = false;
+};
 
 class Batch : public ::testing::Test {
 protected:
@@ -167,6 +250,8 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
     auto a = sim({"--imei", "861234050000011", "--link", file("ports/dev0")});
     auto b = sim({"--imei", "861234050000029", "--link", file("ports/dev1")});
     auto stranger = sim({"--imei", "861234050000037", "--link", file("ports/dev2")});
+    // One of them under a second name: looked at once.
+    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), m_dir.filePath("ports/dev3")));
     const std::string plan = write("plan.csv",
                                    "imei,serverAPort\n"
                                    "861234050000029,7102\n"
@@ -188,6 +273,8 @@ TEST_F(Batch, ImeiRowsFindTheirDevicesOnTheScannedPorts) {
                     "this IMEI\n"))
         << r.out;
     EXPECT_TRUE(has(r.out, "done 2, failed 1, skipped 1 in ")) << r.out;
+    EXPECT_TRUE(has(r.err, file("ports/dev3") + " is " + file("ports/dev0") + ": looked at once"))
+        << r.err;
     EXPECT_EQ(readField(*a, "9600", "serverAPort = 7101"), "serverAPort = 7101");
     EXPECT_EQ(readField(*b, "9600", "serverAPort = 7102"), "serverAPort = 7102");
     EXPECT_EQ(readField(*stranger, "9600", "serverAPort = 6000"), "serverAPort = 6000");
@@ -276,6 +363,14 @@ TEST_F(Batch, NothingIsTouchedWhenThePlanOrTheRecordIsRefused) {
     EXPECT_TRUE(has(shape.err, "shape.csv: line 1, column 2 (noSuchField): not a field"))
         << shape.err;
 
+    // One device under two names is one device: driving it twice at once is refused.
+    const std::string alias = "/dev/.." + port;
+    const RunResult twice = batch(
+        {"--plan", write("twice.csv", "port,serverAPort\n" + port + ",1\n" + alias + ",2\n")});
+    EXPECT_EQ(twice.code, 3);
+    EXPECT_TRUE(has(twice.err, "twice.csv: line 3: '" + alias + "' is the device of line 2"))
+        << twice.err;
+
     const RunResult imei = batch({"--plan", write("imei.csv", "imei\n861234050123457\n")});
     EXPECT_EQ(imei.code, 2);
     EXPECT_TRUE(has(imei.err, "needs --ports")) << imei.err;
@@ -293,6 +388,136 @@ TEST_F(Batch, NothingIsTouchedWhenThePlanOrTheRecordIsRefused) {
     EXPECT_FALSE(has(base.out, port + ": open")) << base.out;
 
     EXPECT_EQ(readField(*device, "115200", "serverAPort = 6000"), "serverAPort = 6000");
+}
+
+TEST_F(Batch, SigintLetsTheSavesInFlightEndAndRecordsEveryDevice) {
+    // Three devices that answer their save two seconds late: the signal finds all three
+    // waiting for it.
+    std::vector<std::unique_ptr<SimProcess>> devices;
+    std::string plan = "port,serverAPort\n";
+    for (int i = 0; i < 3; ++i) {
+        devices.push_back(sim({"--baud", "115200", "--delay", "2:2000"}));
+        plan += devices.back()->path() + "," + std::to_string(7401 + i) + "\n";
+    }
+    const std::string record = file("record.sqlite");
+    Running batch({"batch", "--plan", write("plan.csv", plan), "--baud", "115200", "--record",
+                   record, "--production-dir", file("production")});
+    std::vector<std::string> saving;
+    for (const auto& d : devices) saving.push_back(d->path() + " 861234050123457: save\n");
+    ASSERT_TRUE(batch.printed(saving));
+    batch.signal(SIGINT);
+    const RunResult r = batch.finish();
+    EXPECT_EQ(r.code, 130) << r.out << r.err;
+    EXPECT_TRUE(has(r.err, "SIGINT: no device is started any more")) << r.err;
+    EXPECT_TRUE(has(r.out, "done 0, failed 0, interrupted 3 in ")) << r.out;
+
+    auto rows = recordsByPort(record);
+    ASSERT_EQ(rows.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const QJsonObject& row = rows[devices[i]->path()];
+        EXPECT_EQ(text(row, "result"), "interrupted");
+        // The save ended with its answer; the read back is the step it did not run.
+        EXPECT_EQ(text(row, "failed_step"), "readback");
+        EXPECT_EQ(text(row, "reason"), "SIGINT: stopped before this step");
+        EXPECT_EQ(text(row, "params_sha256").size(), 64u);
+        const std::string port = "serverAPort = " + std::to_string(7401 + i);
+        EXPECT_EQ(readField(*devices[i], "115200", port), port);
+    }
+
+    // A second signal ends the device in its step at once; the one waiting is never started.
+    auto late = sim({"--baud", "115200", "--delay", "2:2000"});
+    auto waiting = sim({"--baud", "115200"});
+    const std::string again = file("again.sqlite");
+    Running hurried({"batch", "--plan",
+                     write("again.csv", "port\n" + late->path() + "\n" + waiting->path() + "\n"),
+                     "--jobs", "1", "--baud", "115200", "--record", again, "--production-dir",
+                     file("production")});
+    ASSERT_TRUE(hurried.printed({late->path() + " 861234050123457: save\n"}));
+    hurried.signal(SIGINT);
+    ASSERT_TRUE(hurried.printed({"SIGINT: no device is started any more"}));
+    hurried.signal(SIGINT);
+    const RunResult h = hurried.finish();
+    EXPECT_EQ(h.code, 130) << h.out << h.err;
+    EXPECT_TRUE(has(h.out, late->path() +
+                               " 861234050123457: interrupted at save: SIGINT again: stopped "
+                               "during this step\n"))
+        << h.out;
+    EXPECT_TRUE(has(h.out, waiting->path() + ": not started\n")) << h.out;
+    EXPECT_TRUE(has(h.out, "done 0, failed 0, interrupted 1, not started 1 in ")) << h.out;
+    rows = recordsByPort(again);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[late->path()], "failed_step"), "save");
+}
+
+TEST_F(Batch, ALockedRecordRefusesTheBatchBeforeAnyPortOpens) {
+    // A record in use since an earlier batch, on a station whose name a spreadsheet would run.
+    auto device = sim({"--baud", "115200"});
+    const std::string record = file("record.sqlite");
+    const RunResult earlier =
+        dtuconf({"batch", "--plan", write("first.csv", "port\n" + device->path() + "\n"), "--baud",
+                 "115200", "--record", record, "--station", "=cmd()\x1b[2J", "--production-dir",
+                 file("production")});
+    ASSERT_EQ(earlier.code, 0) << earlier.out << earlier.err;
+    const RunResult csv = dtuconf({"records", "--record", record, "--csv"});
+    EXPECT_TRUE(has(csv.out, "\r\n1,'=cmd()\x1b[2J,")) << csv.out;
+    const RunResult listed = dtuconf({"records", "--record", record});
+    EXPECT_TRUE(has(listed.out, "  =cmd()\\x1b[2J  ")) << listed.out;
+
+    DeadPort port;
+    SqliteWriter other(record);
+    ASSERT_TRUE(other.locked());
+    const RunResult r =
+        dtuconf({"batch", "--plan", write("plan.csv", "port\n" + port.path() + "\n"), "--record",
+                 record, "--production-dir", file("production")});
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    EXPECT_TRUE(has(r.err, "no row can be written: database is locked")) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(port.received(), "");
+}
+
+TEST_F(Batch, ARowTheRecordRefusesIsJournalledAndLoadedByTheNextBatch) {
+    // The read answer comes late; meanwhile another writer takes the record and keeps it.
+    auto slow = sim({"--baud", "115200", "--delay", "1:2000"});
+    const std::string record = file("record.sqlite");
+    auto batch = [&](const SimProcess& device, const char* plan) {
+        return std::vector<std::string>{
+            "batch",  "--plan",           write(plan, "port\n" + device.path() + "\n"),
+            "--baud", "115200",           "--record",
+            record,   "--production-dir", file("production")};
+    };
+    const std::string journal = record + ".unrecorded.jsonl";
+    {
+        Running first(batch(*slow, "slow.csv"));
+        ASSERT_TRUE(first.printed({slow->path() + ": read\n"}));
+        SqliteWriter other(record);
+        ASSERT_TRUE(other.locked());
+        const RunResult r = first.finish();
+        EXPECT_EQ(r.code, 1) << r.out << r.err;
+        EXPECT_TRUE(has(r.out, slow->path() + " 861234050123457: ok\n")) << r.out;
+        EXPECT_TRUE(
+            has(r.out, "1 row not in the record but kept in " + journal + " (database is locked"))
+            << r.out;
+    }
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(journal)));
+    const QString copy = m_dir.filePath("copy.jsonl");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(journal), copy));
+
+    auto quick = sim({"--baud", "115200"});
+    const RunResult next = dtuconf(batch(*quick, "quick.csv"));
+    EXPECT_EQ(next.code, 0) << next.out << next.err;
+    EXPECT_TRUE(has(next.err, journal + ": 1 row loaded into the record\n")) << next.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(journal)));
+    auto rows = recordsByPort(record);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(text(rows[slow->path()], "result"), "ok");
+    EXPECT_EQ(text(rows[slow->path()], "params_sha256").size(), 64u);
+
+    // Loading the same rows again adds nothing.
+    const RunResult again =
+        dtuconf({"records", "--record", record, "--import-journal", copy.toStdString()});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_TRUE(has(again.err, ": 0 rows loaded into the record, 1 it held already")) << again.err;
+    EXPECT_EQ(recordsByPort(record).size(), 2u);
 }
 
 using PostgresBatch = test::WithPgServer<Batch>;

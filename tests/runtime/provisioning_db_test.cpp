@@ -25,7 +25,7 @@ ProvisioningRow sampleRow(const QString& imei, bool ok) {
     r.mac = QStringLiteral("024a7c319e05");
     r.model = QStringLiteral("DTU-4G-C1");
     r.firmwareVersion = QStringLiteral("V24061");
-    r.ok = ok;
+    r.result = ok ? ProvisionResult::Succeeded : ProvisionResult::Failed;
     if (ok) {
         r.paramsSha256 = QString(64, 'a');
     } else {
@@ -68,12 +68,12 @@ void writeAndList(const RecordTarget& target) {
     EXPECT_EQ(first.model, expected.model);
     EXPECT_EQ(first.firmwareVersion, expected.firmwareVersion);
     EXPECT_EQ(first.paramsSha256, expected.paramsSha256);
-    EXPECT_TRUE(first.ok);
+    EXPECT_EQ(first.result, ProvisionResult::Succeeded);
     EXPECT_TRUE(first.failedStep.isEmpty());
     EXPECT_EQ(first.started, expected.started);
     EXPECT_EQ(first.ended, expected.ended);
     const ProvisioningRow& second = (*all)[1];
-    EXPECT_FALSE(second.ok);
+    EXPECT_EQ(second.result, ProvisionResult::Failed);
     EXPECT_EQ(second.failedStep, QStringLiteral("save"));
     EXPECT_EQ(second.reason, QStringLiteral("串口异常，已关闭：hang-up"));
     EXPECT_TRUE(second.iccid.isEmpty());
@@ -84,6 +84,39 @@ void writeAndList(const RecordTarget& target) {
     ASSERT_TRUE(one);
     ASSERT_EQ(one->size(), 1u);
     EXPECT_EQ((*one)[0].imei, QStringLiteral("861234050123465"));
+}
+
+// A journal with a row and a line cut short: the row is loaded once however often the journal
+// is, and the journal is kept for the line it could not read.
+void loadJournalTwice(const RecordTarget& target, const QString& journal) {
+    ProvisioningRow row = sampleRow("861234050123481", false);
+    row.result = ProvisionResult::Interrupted;
+    row.port.clear();  // NULL: found again all the same
+    const std::string line = journalLine(recordCells(row));
+    QFile f(journal);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::fromStdString(line + "\n" + line.substr(0, 40)));
+    f.close();
+
+    ProvisioningDb db;
+    QString error;
+    ASSERT_TRUE(db.open(target, ProvisioningDb::Mode::Write, error)) << error.toStdString();
+    const auto first = db.loadJournal(journal, error);
+    ASSERT_TRUE(first) << error.toStdString();
+    EXPECT_EQ(first->loaded, 1);
+    EXPECT_EQ(first->unreadLines, std::vector<int>{2});
+    EXPECT_FALSE(first->removed);
+    const auto second = db.loadJournal(journal, error);
+    ASSERT_TRUE(second) << error.toStdString();
+    EXPECT_EQ(second->loaded, 0);
+    EXPECT_EQ(second->present, 1);
+
+    const auto rows = db.list(QStringLiteral("861234050123481"), error);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1u);
+    EXPECT_EQ((*rows)[0].result, ProvisionResult::Interrupted);
+    EXPECT_EQ((*rows)[0].reason, row.reason);
+    EXPECT_EQ((*rows)[0].started, row.started);
 }
 
 class ProvisioningRecord : public ::testing::Test {
@@ -113,6 +146,12 @@ TEST_F(ProvisioningRecord, SqliteKeepsEveryRowAsWritten) {
     QString error;
     EXPECT_FALSE(newer.open(t, ProvisioningDb::Mode::Write, error));
     EXPECT_TRUE(error.contains("newer version (99)")) << error.toStdString();
+}
+
+TEST_F(ProvisioningRecord, SqliteLoadsAJournalOnce) {
+    RecordTarget t;
+    t.file = m_dir.filePath("provisioning.sqlite");
+    loadJournalTwice(t, journalPathFor(t, m_dir.path()));
 }
 
 TEST_F(ProvisioningRecord, ARecordThatCannotBeOpenedSaysWhy) {
@@ -188,6 +227,18 @@ TEST_F(PostgresRecord, KeepsEveryRowAsWritten) {
     const auto target = parseRecordTarget(QString::fromStdString(s_server->url("rows")), {}, error);
     ASSERT_TRUE(target) << error.toStdString();
     writeAndList(*target);
+}
+
+TEST_F(PostgresRecord, LoadsAJournalOnce) {
+    ASSERT_TRUE(s_server->createDatabase("journal"));
+    QString error;
+    const auto target =
+        parseRecordTarget(QString::fromStdString(s_server->url("journal")), {}, error);
+    ASSERT_TRUE(target) << error.toStdString();
+    QTemporaryDir dir;
+    const QString journal = journalPathFor(*target, dir.path());
+    EXPECT_TRUE(journal.startsWith(dir.path() + "/provisioning-journal-")) << journal.toStdString();
+    loadJournalTwice(*target, journal);
 }
 
 TEST_F(PostgresRecord, ADatabaseThatIsNotThereIsNotOpened) {

@@ -40,6 +40,28 @@ std::string_view provisionStepName(ProvisionStep step) {
     return "?";
 }
 
+std::string_view provisionResultName(ProvisionResult result) {
+    switch (result) {
+        case ProvisionResult::Succeeded:
+            return "ok";
+        case ProvisionResult::Failed:
+            return "failed";
+        case ProvisionResult::Interrupted:
+            return "interrupted";
+        case ProvisionResult::Running:
+        case ProvisionResult::Skipped:
+            break;
+    }
+    return {};
+}
+
+std::optional<ProvisionResult> provisionResultFromName(std::string_view name) {
+    for (const ProvisionResult r :
+         {ProvisionResult::Succeeded, ProvisionResult::Failed, ProvisionResult::Interrupted})
+        if (name == provisionResultName(r)) return r;
+    return std::nullopt;
+}
+
 DeviceIdentity deviceIdentity(const DeviceParams& p) {
     DeviceIdentity id;
     id.imei = std::string(p.textView(f::imei));
@@ -161,6 +183,12 @@ void Provisioning::fail(std::string reason) {
     }
     m_failedStep = m_step;
     end(ProvisionResult::Failed, std::move(reason));
+}
+
+void Provisioning::interrupt(std::string reason) {
+    if (m_result != ProvisionResult::Running) return;
+    m_failedStep = m_step;
+    end(ProvisionResult::Interrupted, std::move(reason));
 }
 
 void Provisioning::end(ProvisionResult result, std::string reason) {

@@ -35,7 +35,14 @@ enum class ProvisionStep : std::uint8_t {
 // The step's name in the progress and in the provisioning record.
 std::string_view provisionStepName(ProvisionStep step);
 
-enum class ProvisionResult { Running, Succeeded, Failed, Skipped };
+// Interrupted: the batch was stopped (a signal) and the device ended between steps, or in one
+// when told to stop at once.
+enum class ProvisionResult { Running, Succeeded, Failed, Skipped, Interrupted };
+
+// The result as the provisioning record writes it: ok, failed, interrupted (nothing for the
+// others, which are never rows).
+std::string_view provisionResultName(ProvisionResult result);
+std::optional<ProvisionResult> provisionResultFromName(std::string_view name);
 
 struct ProvisionOptions {
     bool probe = false;        // find the rate first
@@ -86,6 +93,9 @@ public:
     void skip(std::string reason);
     // The current step failed.
     void fail(std::string reason);
+    // The batch stops: the device ends where it is, and failedStep() names the step it did not
+    // finish (the next one, when it is stopped between steps).
+    void interrupt(std::string reason);
 
     // The parameter set the save sends; set from the save step on.
     const DeviceParams& record() const { return m_record; }

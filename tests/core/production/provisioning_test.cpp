@@ -131,6 +131,23 @@ TEST(Provisioning, AFailedStepEndsTheDeviceThereWithItsReason) {
     EXPECT_EQ(p.failedStep(), S::Save);
 }
 
+TEST(Provisioning, AnInterruptEndsTheDeviceAtTheStepItDidNotFinish) {
+    Provisioning p({}, std::nullopt);
+    p.succeed();  // open
+    p.succeed(device());
+    p.succeed();  // the save was acknowledged: the read back is the step not done
+    p.interrupt("SIGINT: stopped before this step");
+    EXPECT_EQ(p.result(), ProvisionResult::Interrupted);
+    EXPECT_EQ(p.failedStep(), S::ReadBack);
+    EXPECT_TRUE(p.saved());
+    EXPECT_EQ(provisionResultName(p.result()), "interrupted");
+    // An answer that comes late changes nothing.
+    p.succeed(device());
+    EXPECT_EQ(p.result(), ProvisionResult::Interrupted);
+    EXPECT_EQ(provisionResultFromName("interrupted"), ProvisionResult::Interrupted);
+    EXPECT_EQ(provisionResultFromName("skipped"), std::nullopt);
+}
+
 TEST(Provisioning, TheReadAfterTheFirmwareWaitsForTheRestartingDevice) {
     ProvisionOptions o;
     o.firmware = true;
