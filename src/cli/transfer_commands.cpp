@@ -13,6 +13,7 @@
 #include "firmware_upgrade.h"
 #include "session.h"
 #include "transfer/cert_transfer.h"
+#include "transfer/transfer_rate.h"
 
 namespace dtu::cli {
 
@@ -32,29 +33,29 @@ class ProgressPrinter {
 public:
     ProgressPrinter(const char* unit, std::size_t unitBytes, const Session& session)
         : m_unit(unit),
-          m_unitBytes(unitBytes),
+          m_rate(unitBytes),
           m_session(session),
           m_terminal(stdoutIsTerminal()) {}
 
     void update(quint32 done, quint32 total) {
         if (total == 0) return;
-        if (done > 0 && !m_clock.isValid()) {
-            m_clock.start();
-            m_firstDone = done;
-        }
-        const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
-        // Measured from the first unit done, so the start and the rate change do not count.
-        const double rate = seconds > 0 && done > m_firstDone
-                                ? double(done - m_firstDone) * double(m_unitBytes) / seconds
-                                : 0;
+        if (!m_clock.isValid()) m_clock.start();
+        m_rate.update(done, m_clock.elapsed());
+        // 10 bits a byte on the line: start, 8 data bits, stop.
         const int baud = m_session.lineBaud();
-        const double ofLine = baud > 0 ? rate * 10.0 * 100.0 / baud : 0;
+        const double lineRate = baud > 0 ? baud / 10.0 : 0;
+        const auto rate = m_rate.bytesPerSecond(lineRate);
         char numbers[96];
-        const char* format = english(m_session.language())
-                                 ? "%u/%u %s  %.0f B/s  %.0f%% of line rate"
-                                 : "%u/%u %s  %.0f B/s  线路速率的 %.0f%%";
-        std::snprintf(numbers, sizeof numbers, format, static_cast<unsigned>(done),
-                      static_cast<unsigned>(total), m_unit, rate, ofLine);
+        const bool en = english(m_session.language());
+        if (rate && lineRate > 0)
+            std::snprintf(numbers, sizeof numbers,
+                          en ? "%u/%u %s  %.0f B/s  %.0f%% of line rate"
+                             : "%u/%u %s  %.0f B/s  线路速率的 %.0f%%",
+                          static_cast<unsigned>(done), static_cast<unsigned>(total), m_unit, *rate,
+                          *rate * 100.0 / lineRate);
+        else
+            std::snprintf(numbers, sizeof numbers, "%u/%u %s", static_cast<unsigned>(done),
+                          static_cast<unsigned>(total), m_unit);
         if (m_terminal) {
             const int filled = static_cast<int>(kBarWidth * std::min(done, total) / total);
             std::cout << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, '-')
@@ -75,13 +76,12 @@ public:
 
 private:
     const char* m_unit;
-    std::size_t m_unitBytes;
+    TransferRate m_rate;
     const Session& m_session;
     bool m_terminal;
     bool m_open = false;
     unsigned m_lastTenth = ~0u;
     QElapsedTimer m_clock;
-    quint32 m_firstDone = 0;
 };
 
 enum class JobEnd { Finished, NotStarted, Silent };

@@ -104,9 +104,10 @@ TEST_F(Transfer, LostAndGarbledAcknowledgementsAreRecoveredByRepetition) {
 }
 
 TEST_F(Transfer, AnAcknowledgementOutOfStepStopsWithBadNumber) {
-    // Block 1's acknowledgement comes long after its repetition (twice the block's time-out):
-    // the device's answer to the repetition then names a block the tool has already passed.
-    auto sim = start({"--delay", "4:6000"});
+    // Block 1's acknowledgement comes 4.5 s late, halfway between the block's first repetition
+    // (3 s) and its second (6 s), so no timer decides the outcome: the device answers the
+    // repetition right behind it, naming a block the tool has already passed.
+    auto sim = start({"--delay", "4:4500"});
     const RunResult r = run(*sim, {"flash", firmware("fw.bin", 6000, 0x11)});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.ends_with("升级失败 bad number\n")) << r.out;

@@ -7,6 +7,7 @@
 #include "support/bytes.h"
 #include "transfer/firmware_image.h"
 #include "transfer/firmware_upgrade.h"
+#include "transfer/transfer_rate.h"
 
 namespace dtu {
 namespace {
@@ -420,6 +421,21 @@ TEST_F(Upgrade, AbortStopsEverythingAndLeavesAFailedPortAlone) {
     EXPECT_EQ(world.writes.size(), 1u);
     // A new upgrade may start afterwards.
     EXPECT_TRUE(flow.start(image(10), options()));
+}
+
+// A burst of early acknowledgements once showed a rate forty times the line's.
+TEST(TransferRate, IsShownOnlyOverASpanThatMeansSomethingAndNeverAboveTheLine) {
+    TransferRate rate(1024);
+    rate.update(1, 0);
+    rate.update(4, 3);  // three blocks acknowledged within 3 ms
+    EXPECT_FALSE(rate.bytesPerSecond(23040));
+    rate.update(4, TransferRate::kMinSpanMs - 1);
+    EXPECT_FALSE(rate.bytesPerSecond(23040));
+    rate.update(21, 2000);  // 20 blocks in 2 s
+    ASSERT_TRUE(rate.bytesPerSecond(23040));
+    EXPECT_DOUBLE_EQ(*rate.bytesPerSecond(23040), 10240.0);
+    EXPECT_DOUBLE_EQ(*rate.bytesPerSecond(960), 960.0);
+    EXPECT_DOUBLE_EQ(*rate.bytesPerSecond(0), 10240.0);  // no line rate known: unbounded
 }
 
 }  // namespace
