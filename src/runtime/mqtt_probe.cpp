@@ -28,6 +28,8 @@ struct Attempt {
     bool finished = false;
     std::string tlsError;
     long verifyResult = 0;
+    bool alertSent = false;      // this side ended the handshake
+    bool alertReceived = false;  // the server did
 
     int elapsed() const {
         return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -95,30 +97,60 @@ void onPublish(mosquitto*, void* obj, int) {
     a.finish(CheckStatus::Connected);
 }
 
-// The TLS library's reasons reach us only as log lines; the verification result is read while
-// the session still exists.
+// The attempt running on this thread: the TLS library's callbacks carry no pointer of ours.
+thread_local Attempt* t_attempt = nullptr;
+
+// Why a handshake ended: a fatal alert this side sent (its certificate check failed) or one
+// the server sent (it did not take the client certificate, or wanted one).
+void onTlsInfo(const SSL* ssl, int where, int value) {
+    if (!(where & SSL_CB_ALERT) || !t_attempt || SSL_alert_type_string(value)[0] != 'F') return;
+    Attempt& a = *t_attempt;
+    if (where & SSL_CB_READ) {
+        a.alertReceived = true;
+        a.tlsError = std::string("the server sent: ") + SSL_alert_desc_string_long(value);
+    } else {
+        a.alertSent = true;
+        a.verifyResult = SSL_get_verify_result(ssl);
+        a.tlsError = X509_verify_cert_error_string(a.verifyResult);
+    }
+}
+
+// A handshake that fails inside the connect call, before the alerts can be heard, shows only
+// as a log line; the session still exists then.
 void onLog(mosquitto* mosq, void* obj, int level, const char* text) {
     Attempt& a = *static_cast<Attempt*>(obj);
     if (level != MOSQ_LOG_ERR || !text || std::strstr(text, "OpenSSL Error") == nullptr) return;
-    if (!a.tlsError.empty()) a.tlsError += "; ";
-    a.tlsError += text;
-    if (auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq))) {
-        if (const long v = SSL_get_verify_result(ssl); v != X509_V_OK) a.verifyResult = v;
-    }
+    if (a.tlsError.empty()) a.tlsError = text;
+    if (std::strstr(text, "certificate verify failed") == nullptr) return;
+    a.alertSent = true;
+    if (auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq)))
+        a.verifyResult = SSL_get_verify_result(ssl);
 }
 
 // The reason after the library gave up on the connection.
 void connectionFailed(Attempt& a, int rc, int savedErrno) {
-    if (!a.tlsError.empty() || rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE) {
-        a.outcome.tls = classifyTlsFailure(a.tlsError, a.verifyResult);
-        a.outcome.detail = a.tlsError.empty() ? mosquitto_strerror(rc) : a.tlsError;
+    // Under TLS 1.3 a server that refuses the client certificate says so after the client's
+    // handshake is done; the connection may then be reset before its alert is read.
+    const bool dropped =
+        (rc == MOSQ_ERR_ERRNO &&
+         (savedErrno == EPROTO || savedErrno == ECONNRESET || savedErrno == EPIPE)) ||
+        rc == MOSQ_ERR_CONN_LOST;
+    const bool tlsProtocol = a.mqtt.tls && dropped;
+    if (tlsProtocol && !a.alertSent && !a.mqtt.certFile.empty()) a.alertReceived = true;
+    if (a.alertSent || a.alertReceived || !a.tlsError.empty() || rc == MOSQ_ERR_TLS ||
+        rc == MOSQ_ERR_TLS_HANDSHAKE || tlsProtocol) {
+        a.outcome.tls = classifyTlsFailure(a.verifyResult, a.alertSent, a.alertReceived);
+        a.outcome.detail = !a.tlsError.empty() ? a.tlsError
+                           : tlsProtocol       ? std::strerror(savedErrno)
+                                               : mosquitto_strerror(rc);
         a.finish(CheckStatus::TlsFailed);
     } else if (rc == MOSQ_ERR_ERRNO && savedErrno == ECONNREFUSED) {
         a.finish(CheckStatus::Refused);
     } else if (rc == MOSQ_ERR_EAI) {
         a.finish(CheckStatus::HostNotFound);
     } else {
-        a.outcome.detail = rc == MOSQ_ERR_ERRNO ? std::strerror(savedErrno) : mosquitto_strerror(rc);
+        a.outcome.detail =
+            rc == MOSQ_ERR_ERRNO ? std::strerror(savedErrno) : mosquitto_strerror(rc);
         a.finish(CheckStatus::NetworkError);
     }
 }
@@ -182,12 +214,16 @@ void MqttProbe::run() {
         if (rc != MOSQ_ERR_SUCCESS) invalid(std::string("TLS: ") + mosquitto_strerror(rc));
     }
 
+    t_attempt = &a;
     if (!a.finished) {
         // The library takes 0 (no keep-alive) or at least 5 s.
         const int keepAlive = m.keepAlive == 0 ? 0 : std::max<int>(m.keepAlive, 5);
         errno = 0;
         int rc = mosquitto_connect_async(mosq, m_item.host.c_str(), m_item.port, keepAlive);
         if (rc != MOSQ_ERR_SUCCESS) connectionFailed(a, rc, errno);
+        // The TLS session exists from here; its alerts come while the loop reads.
+        if (auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq)))
+            SSL_set_info_callback(ssl, onTlsInfo);
         while (!a.finished && !m_cancelled) {
             errno = 0;
             rc = mosquitto_loop(mosq, kLoopSliceMs, 1);
@@ -199,6 +235,7 @@ void MqttProbe::run() {
             mosquitto_disconnect(mosq);
     }
     mosquitto_destroy(mosq);
+    t_attempt = nullptr;
     if (!m_cancelled) m_done(a.outcome);
 }
 

@@ -42,8 +42,7 @@ std::optional<std::string> unreadableFile(const MqttCheck& m) {
     if (!m.tls || !m.verifyServer) return std::nullopt;
     if (m.caFile.empty()) return std::string("CA");
     for (const std::string* path : {&m.caFile, &m.certFile, &m.keyFile})
-        if (!path->empty() && !QFileInfo(QString::fromStdString(*path)).isReadable())
-            return *path;
+        if (!path->empty() && !QFileInfo(QString::fromStdString(*path)).isReadable()) return *path;
     return std::nullopt;
 }
 
@@ -108,8 +107,8 @@ void ServerChecker::startOne(int index) {
                 report(index, failed(CheckStatus::HostNotFound, info.errorString().toStdString()));
                 return;
             }
-            CheckOutcome o = failed(CheckStatus::Connected,
-                                    info.addresses().first().toString().toStdString());
+            CheckOutcome o =
+                failed(CheckStatus::Connected, info.addresses().first().toString().toStdString());
             o.elapsedMs = elapsedMs(a.clock);
             report(index, o);
         });
@@ -118,7 +117,7 @@ void ServerChecker::startOne(int index) {
 
     if (const auto& http = item.http) {
         QUrl url(QString::fromStdString((http->tls ? "https://" : "http://") + item.host + ":" +
-                                         std::to_string(item.port) + http->path));
+                                        std::to_string(item.port) + http->path));
         QNetworkRequest request(url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                              QNetworkRequest::ManualRedirectPolicy);
@@ -135,11 +134,10 @@ void ServerChecker::startOne(int index) {
             reply->deleteLater();
             const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
             if (status.isValid()) {
-                CheckOutcome o = failed(
-                    CheckStatus::Connected,
-                    reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute)
-                        .toString()
-                        .toStdString());
+                CheckOutcome o = failed(CheckStatus::Connected,
+                                        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute)
+                                            .toString()
+                                            .toStdString());
                 o.code = status.toInt();
                 o.elapsedMs = elapsedMs(a.clock);
                 report(index, o);
@@ -153,7 +151,8 @@ void ServerChecker::startOne(int index) {
                     report(index, failed(CheckStatus::HostNotFound));
                     break;
                 case QNetworkReply::SslHandshakeFailedError:
-                    report(index, failed(CheckStatus::TlsFailed, reply->errorString().toStdString()));
+                    report(index,
+                           failed(CheckStatus::TlsFailed, reply->errorString().toStdString()));
                     break;
                 default:
                     report(index,
@@ -192,13 +191,11 @@ void ServerChecker::startMqtt(int index) {
     // The probe is joined before this object (and the deadline timer) goes away, so the
     // queued call always finds its receiver.
     QTimer* receiver = &a.deadline;
-    a.probe = std::make_unique<MqttProbe>(item, m_publish,
-                                          [this, index, receiver](const CheckOutcome& outcome) {
-                                              QMetaObject::invokeMethod(
-                                                  receiver,
-                                                  [this, index, outcome] { report(index, outcome); },
-                                                  Qt::QueuedConnection);
-                                          });
+    a.probe = std::make_unique<MqttProbe>(
+        item, m_publish, [this, index, receiver](const CheckOutcome& outcome) {
+            QMetaObject::invokeMethod(
+                receiver, [this, index, outcome] { report(index, outcome); }, Qt::QueuedConnection);
+        });
 }
 
 void ServerChecker::report(int index, const CheckOutcome& outcome) {

@@ -92,9 +92,9 @@ std::unique_ptr<MqttBroker> ServerCheckBroker::s_broker;
 
 TEST_F(ServerCheckBroker, RightCredentialsPassAndAWrongPasswordIsNamed) {
     bool all = true;
-    const auto r = check({mqttItem(s_broker->port(), MqttBroker::kPassword),
-                          mqttItem(s_broker->port(), "wrong")},
-                         5000, true, &all);
+    const auto r = check(
+        {mqttItem(s_broker->port(), MqttBroker::kPassword), mqttItem(s_broker->port(), "wrong")},
+        5000, true, &all);
     ASSERT_EQ(r.size(), 2u);
     EXPECT_TRUE(r[0].passed) << r[0].english;
     EXPECT_NE(r[0].english.find("subscription to dtu/down granted (QoS 1)"), std::string::npos)
@@ -108,9 +108,9 @@ TEST_F(ServerCheckBroker, RightCredentialsPassAndAWrongPasswordIsNamed) {
 }
 
 TEST_F(ServerCheckBroker, TlsNamesAWrongCaAndAClientCertificateTheBrokerRefuses) {
-    const auto r = check({tlsItem(*s_broker, "ca.crt", "client"),
-                          tlsItem(*s_broker, "other-ca.crt", "client"),
-                          tlsItem(*s_broker, "ca.crt", "other-client")});
+    const auto r =
+        check({tlsItem(*s_broker, "ca.crt", "client"), tlsItem(*s_broker, "other-ca.crt", "client"),
+               tlsItem(*s_broker, "ca.crt", "other-client")});
     ASSERT_EQ(r.size(), 3u);
     EXPECT_TRUE(r[0].passed) << r[0].english;
     EXPECT_FALSE(r[1].passed);
@@ -132,7 +132,8 @@ TEST(ServerCheck, ClosedPortUnknownHostAndSilentServerEachFailWithTheirReason) {
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0].english, "Server A TCP 127.0.0.1:" + std::to_string(closed) +
                                 ": connection refused (the port is closed)");
-    EXPECT_EQ(r[1].english, "Server B TCP no-such-host.invalid:5000: the host name does not resolve");
+    EXPECT_EQ(r[1].english,
+              "Server B TCP no-such-host.invalid:5000: the host name does not resolve");
     EXPECT_EQ(r[2].english, "MQTT 127.0.0.1:" + std::to_string(silent.serverPort()) +
                                 ": timed out (no answer within 1000 ms)");
     for (const auto& result : r) EXPECT_FALSE(result.passed);
@@ -148,7 +149,8 @@ TEST(ServerCheck, HttpReportsTheStatusLineAndUdpOnlyResolves) {
         QObject::connect(s, &QTcpSocket::readyRead, s, [s, &requests] {
             const QByteArray request = s->readAll();
             requests.push_back(request.toStdString());
-            s->write(request.contains("/missing") ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n");
+            s->write(request.contains("/missing") ? "HTTP/1.1 404 Not Found\r\n"
+                                                  : "HTTP/1.1 200 OK\r\n");
             s->write("Content-Length: 0\r\nConnection: close\r\n\r\n");
             s->disconnectFromHost();
         });
@@ -168,8 +170,9 @@ TEST(ServerCheck, HttpReportsTheStatusLineAndUdpOnlyResolves) {
     EXPECT_TRUE(post.starts_with("POST /in HTTP/1.1\r\n")) << post;
     EXPECT_NE(post.find("X-Device: 42"), std::string::npos);
     EXPECT_TRUE(r[2].passed);
-    EXPECT_EQ(r[2].english, "Server A UDP 127.0.0.1:9: resolved to 127.0.0.1; a UDP server cannot "
-                            "be checked further from the PC");
+    EXPECT_EQ(r[2].english,
+              "Server A UDP 127.0.0.1:9: resolved to 127.0.0.1; a UDP server cannot "
+              "be checked further from the PC");
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ public:
     static constexpr const char* kPassword = "right-password";
 
     MqttBroker() {
-        if (!makeCertificates() || !run("mosquitto_passwd", {"-b", "-c", file("passwd"),
-                                                             kUser, kPassword})) {
+        if (!makeCertificates() ||
+            !run("mosquitto_passwd", {"-b", "-c", file("passwd"), kUser, kPassword})) {
             m_error = "setup failed: " + m_output;
             return;
         }
@@ -87,14 +87,26 @@ public:
     MqttBroker(const MqttBroker&) = delete;
     MqttBroker& operator=(const MqttBroker&) = delete;
 
-    bool running() const { return m_running; }
-    const std::string& error() const { return m_error; }
-    quint16 port() const { return m_port; }
-    quint16 tlsPort() const { return m_tlsPort; }
+    bool running() const {
+        return m_running;
+    }
+    const std::string& error() const {
+        return m_error;
+    }
+    quint16 port() const {
+        return m_port;
+    }
+    quint16 tlsPort() const {
+        return m_tlsPort;
+    }
     // A file in the broker's folder: ca.crt, client.crt, client.key, other-ca.crt,
     // other-client.crt, other-client.key.
-    QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-    std::string path(const char* name) const { return file(name).toStdString(); }
+    QString file(const char* name) const {
+        return m_dir.filePath(QString::fromLatin1(name));
+    }
+    std::string path(const char* name) const {
+        return file(name).toStdString();
+    }
 
 private:
     static bool accepts(quint16 port) {
@@ -114,8 +126,8 @@ private:
     }
 
     bool makeKey(const char* name) {
-        return run("openssl", {"genpkey", "-algorithm", "EC", "-pkeyopt",
-                               "ec_paramgen_curve:P-256", "-out", file(name)});
+        return run("openssl", {"genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
+                               "-out", file(name)});
     }
     bool makeCa(const char* name) {
         const QString base = QString::fromLatin1(name);

@@ -76,8 +76,8 @@ CheckItem httpServer(const DeviceParams& p) {
             std::string_view target = trim(line.substr(line.find(' ') + 1));
             target = target.substr(0, target.find(' '));
             if (!target.empty()) http.path = std::string(target);
-        } else if (const auto colon = line.find(':'); colon != std::string_view::npos &&
-                                                      colon > 0) {
+        } else if (const auto colon = line.find(':');
+                   colon != std::string_view::npos && colon > 0) {
             const std::string_view name = trim(line.substr(0, colon));
             // The PC's request names its own host and length.
             if (!startsWithNoCase(name, "Host") && !startsWithNoCase(name, "Content-Length"))
@@ -152,14 +152,18 @@ std::pair<std::string, std::string> connAckReason(int code) {
     switch (code) {
         case 1:
             return {"服务器不接受 MQTT 3.1.1 协议", "the broker refuses protocol MQTT 3.1.1"};
-        case 2: return {"客户端 ID 被拒绝", "client identifier rejected"};
-        case 3: return {"服务器不可用", "broker unavailable"};
-        case 4: return {"用户名或密码错误", "bad user name or password"};
+        case 2:
+            return {"客户端 ID 被拒绝", "client identifier rejected"};
+        case 3:
+            return {"服务器不可用", "broker unavailable"};
+        case 4:
+            return {"用户名或密码错误", "bad user name or password"};
         case 5:
             return {"未授权：服务器不接受这组用户名、密码和客户端 ID",
                     "not authorised: the broker refused these credentials (user name, password, "
                     "client ID)"};
-        default: break;
+        default:
+            break;
     }
     const std::string n = std::to_string(code);
     return {"连接被拒绝 (CONNACK " + n + ")", "connection refused (CONNACK " + n + ")"};
@@ -170,7 +174,8 @@ std::pair<std::string, std::string> connAckReason(int code) {
 bool isReservedInvalidName(std::string_view host) {
     while (!host.empty() && host.back() == '.') host.remove_suffix(1);
     constexpr std::string_view kTld = "invalid";
-    if (host.size() < kTld.size() || !startsWithNoCase(host.substr(host.size() - kTld.size()), kTld))
+    if (host.size() < kTld.size() ||
+        !startsWithNoCase(host.substr(host.size() - kTld.size()), kTld))
         return false;
     return host.size() == kTld.size() || host[host.size() - kTld.size() - 1] == '.';
 }
@@ -189,21 +194,15 @@ CheckPlan planChecks(const DeviceParams& p) {
     return plan;
 }
 
-TlsFailure classifyTlsFailure(std::string_view errorText, long verifyResult) {
-    if (std::find(std::begin(kHostMismatchCodes), std::end(kHostMismatchCodes), verifyResult) !=
-        std::end(kHostMismatchCodes))
-        return TlsFailure::HostMismatch;
-    if (std::find(std::begin(kUnknownCaCodes), std::end(kUnknownCaCodes), verifyResult) !=
-        std::end(kUnknownCaCodes))
-        return TlsFailure::UnknownCa;
-    // The server's alerts: it did not take the certificate it was given, or got none.
-    for (std::string_view alert : {"alert unknown ca", "alert bad certificate",
-                                   "alert certificate required", "alert certificate unknown",
-                                   "alert decrypt error", "peer did not return a certificate"})
-        if (errorText.find(alert) != std::string_view::npos) return TlsFailure::CertificateRefused;
-    // A chain that verified but a peer check that failed: the host name check.
-    if (verifyResult == 0 && errorText.find("certificate verify failed") != std::string_view::npos)
-        return TlsFailure::HostMismatch;
+TlsFailure classifyTlsFailure(long verifyResult, bool alertSent, bool alertReceived) {
+    auto in = [verifyResult](const auto& codes) {
+        return std::find(std::begin(codes), std::end(codes), verifyResult) != std::end(codes);
+    };
+    if (in(kHostMismatchCodes)) return TlsFailure::HostMismatch;
+    if (in(kUnknownCaCodes)) return TlsFailure::UnknownCa;
+    // A chain that verified and still refused: the client library's own host name check.
+    if (alertSent && verifyResult == 0) return TlsFailure::HostMismatch;
+    if (alertReceived) return TlsFailure::CertificateRefused;
     return TlsFailure::Other;
 }
 
@@ -211,10 +210,18 @@ std::string checkLabel(const CheckItem& item, Language lang) {
     const bool en = lang == Language::English;
     std::string name;
     switch (item.link) {
-        case CheckLink::ServerA: name = en ? "Server A" : "服务器A"; break;
-        case CheckLink::ServerB: name = en ? "Server B" : "服务器B"; break;
-        case CheckLink::Http: name = item.http && item.http->tls ? "HTTPS" : "HTTP"; break;
-        case CheckLink::Mqtt: name = "MQTT"; break;
+        case CheckLink::ServerA:
+            name = en ? "Server A" : "服务器A";
+            break;
+        case CheckLink::ServerB:
+            name = en ? "Server B" : "服务器B";
+            break;
+        case CheckLink::Http:
+            name = item.http && item.http->tls ? "HTTPS" : "HTTP";
+            break;
+        case CheckLink::Mqtt:
+            name = "MQTT";
+            break;
     }
     if (item.link == CheckLink::ServerA || item.link == CheckLink::ServerB)
         name += item.udp ? " UDP" : " TCP";
@@ -253,13 +260,14 @@ CheckResult readOutcome(const CheckItem& item, const CheckOutcome& o) {
             return line(item, false, "已连接，但订阅 " + topic + " 被拒绝",
                         "connected, but the subscription to " + topic + " was refused");
         }
-        case CheckStatus::Connected: break;
+        case CheckStatus::Connected:
+            break;
     }
 
     if (item.udp)
-        return line(item, true, "已解析为 " + o.detail + "；UDP 服务器无法从电脑进一步检查",
-                    "resolved to " + o.detail +
-                        "; a UDP server cannot be checked further from the PC");
+        return line(
+            item, true, "已解析为 " + o.detail + "；UDP 服务器无法从电脑进一步检查",
+            "resolved to " + o.detail + "; a UDP server cannot be checked further from the PC");
     if (item.http) {
         const bool ok = o.code < 400;
         const std::string status = std::to_string(o.code) + " " + o.detail + ms(o.elapsedMs);
@@ -274,8 +282,9 @@ CheckResult readOutcome(const CheckItem& item, const CheckOutcome& o) {
         }
         if (m->cloud) {
             zh += "；云平台的用户名和密码由设备生成，未检查";
-            en += "; the cloud platform's credentials are derived on the device and were not "
-                  "checked";
+            en +=
+                "; the cloud platform's credentials are derived on the device and were not "
+                "checked";
         } else if (o.grantedQos >= 0) {
             const std::string q = std::to_string(o.grantedQos);
             zh += "；订阅 " + m->subscribeTopic + " 已获准 (QoS " + q + ")";

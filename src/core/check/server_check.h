@@ -85,9 +85,10 @@ enum class CheckStatus : std::uint8_t {
 
 enum class TlsFailure : std::uint8_t { UnknownCa, HostMismatch, CertificateRefused, Other };
 
-// Reads the TLS library's error text and certificate verification result (its X509_V_ code)
-// into the reason a user acts on.
-TlsFailure classifyTlsFailure(std::string_view errorText, long verifyResult);
+// Why a handshake failed, in the terms a user acts on: verifyResult is the X509_V_ code of the
+// check of the server's certificate (0: its chain verified); alertSent: this side gave up,
+// alertReceived: the server did.
+TlsFailure classifyTlsFailure(long verifyResult, bool alertSent, bool alertReceived);
 
 struct CheckOutcome {
     CheckStatus status = CheckStatus::Connected;
