@@ -194,6 +194,13 @@ CheckPlan planChecks(const DeviceParams& p) {
     return plan;
 }
 
+CheckPlan planMqttCheck(const DeviceParams& p) {
+    CheckPlan plan;
+    plan.apn = p.get(f::apnEnable) != 0;
+    plan.items.push_back(mqttServer(p));
+    return plan;
+}
+
 TlsFailure classifyTlsFailure(long verifyResult, bool alertSent, bool alertReceived) {
     auto in = [verifyResult](const auto& codes) {
         return std::find(std::begin(codes), std::end(codes), verifyResult) != std::end(codes);

@@ -65,6 +65,8 @@ struct CheckPlan {
 };
 
 CheckPlan planChecks(const DeviceParams& params);
+// The MQTT link alone, whatever the work mode and the enable flag: what the MQTT dialog edits.
+CheckPlan planMqttCheck(const DeviceParams& params);
 
 // RFC 6761: a name under .invalid never resolves, so it is answered without asking anyone.
 bool isReservedInvalidName(std::string_view host);

@@ -83,6 +83,8 @@ TEST(CheckPlan, WorkModeAndEnableFlagsPickTheLinksWithTheirSettings) {
     p.set(f::apnEnable, 1);
     plan = planChecks(p);
     EXPECT_TRUE(plan.items.empty());
+    ASSERT_EQ(planMqttCheck(p).items.size(), 1u);  // the MQTT dialog tries what it edits
+    EXPECT_EQ(planMqttCheck(p).items[0].link, CheckLink::Mqtt);
     const auto notes = planNotes(plan);
     ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].english, "SMS transparent mode: the device connects to no server");
