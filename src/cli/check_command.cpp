@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "check/server_check.h"
 #include "common.h"
@@ -33,6 +34,19 @@ std::string_view linkName(CheckLink link) {
     return "";
 }
 
+// --timeout in seconds (a fraction allowed), as milliseconds; nothing when it is not one.
+std::optional<int> timeoutOption(const Args& args) {
+    const auto v = args.value("--timeout");
+    if (!v) return ServerChecker::kDefaultTimeoutMs;
+    char* end = nullptr;
+    const double seconds = std::strtod(v->c_str(), &end);
+    if (v->empty() || *end != '\0' || !(seconds > 0) || seconds > kMaxTimeoutSeconds)
+        return std::nullopt;
+    return std::max(1, static_cast<int>(seconds * 1000));
+}
+
+constexpr char kTimeoutError[] = "--timeout: seconds, more than 0 and at most 600";
+
 }  // namespace
 
 int runCheck(const Argv& argv) {
@@ -52,6 +66,8 @@ int runCheck(const Argv& argv) {
     if (device == (args->positional().size() == 1))
         return usageError("check", device ? "give a FILE or a device, not both"
                                           : "give a FILE, or --port PATH or --sim");
+    // Checked before the device is read.
+    if (!timeoutOption(*args)) return usageError("check", kTimeoutError);
     if (device) return runDeviceCommand("check", argv);
 
     const auto options = parseLineOptions(*args, error);
@@ -62,14 +78,8 @@ int runCheck(const Argv& argv) {
 }
 
 int runServerCheck(const DeviceParams& params, const Args& args, Language lang) {
-    int timeoutMs = ServerChecker::kDefaultTimeoutMs;
-    if (const auto v = args.value("--timeout")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(v->c_str(), &end);
-        if (v->empty() || *end != '\0' || !(seconds > 0) || seconds > kMaxTimeoutSeconds)
-            return usageError("check", "--timeout: seconds, more than 0 and at most 600");
-        timeoutMs = std::max(1, static_cast<int>(seconds * 1000));
-    }
+    const auto timeoutMs = timeoutOption(args);
+    if (!timeoutMs) return usageError("check", kTimeoutError);
 
     int argc = 1;
     char arg0[] = "dtuconf";
@@ -79,7 +89,7 @@ int runServerCheck(const DeviceParams& params, const Args& args, Language lang) 
 
     const CheckPlan plan = planChecks(params);
     ServerChecker checker;
-    checker.setTimeoutMs(timeoutMs);
+    checker.setTimeoutMs(*timeoutMs);
     checker.setPublish(args.flag("--publish"));
     QEventLoop loop;
     bool passed = true;
@@ -88,7 +98,7 @@ int runServerCheck(const DeviceParams& params, const Args& args, Language lang) 
         loop.quit();
     });
     checker.start(plan);
-    loop.exec();
+    if (checker.running() || plan.items.empty()) loop.exec();
 
     const auto& results = checker.results();
     const auto notes = planNotes(plan);

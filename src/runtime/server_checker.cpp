@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -48,8 +49,11 @@ std::optional<std::string> unreadableFile(const MqttCheck& m) {
 
 }  // namespace
 
+// The device goes to its servers directly, so the checks never take the PC's proxy.
 ServerChecker::ServerChecker(QObject* parent)
-    : QObject(parent), m_network(new QNetworkAccessManager(this)) {}
+    : QObject(parent), m_network(new QNetworkAccessManager(this)) {
+    m_network->setProxy(QNetworkProxy::NoProxy);
+}
 
 // The probes' threads end before anything they report to goes away.
 ServerChecker::~ServerChecker() {
@@ -163,6 +167,7 @@ void ServerChecker::startOne(int index) {
     }
 
     a.socket = std::make_unique<QTcpSocket>();
+    a.socket->setProxy(QNetworkProxy::NoProxy);
     connect(a.socket.get(), &QTcpSocket::connected, this, [this, index, &a] {
         CheckOutcome o;
         o.elapsedMs = elapsedMs(a.clock);

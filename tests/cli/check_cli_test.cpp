@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/event_loop.h"
 #include "support/mqtt_broker.h"
@@ -80,6 +81,31 @@ TEST_F(CheckCli, TlsListenerRefusingAClientCertificateFromAnotherCaIsNamed) {
     const RunResult r = test::runProgram(DTUCONF_BIN, {"check", file});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("TLS 失败：服务器拒绝了客户端证书"), std::string::npos) << r.out << r.err;
+}
+
+TEST_F(CheckCli, WithADeviceItsRecordIsReadFirst) {
+    test::SimProcess sim(DTUSIM_BIN, {});
+    ASSERT_FALSE(sim.path().empty()) << "dtusim printed no path";
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", sim.path()});
+        return test::runProgram(DTUCONF_BIN, args);
+    };
+    const std::string closed = std::to_string(test::freeLoopbackPort());
+    const std::string broker = std::to_string(s_broker->port());
+    const RunResult set =
+        run({"set", "workMode=0", "serverAEnable=1", "serverAHost=127.0.0.1",
+             "serverAPort=" + closed, "serverAProtocol=0", "serverBEnable=0", "httpEnable=0",
+             "mqttEnable=1", "mqttHost=127.0.0.1", "mqttPort=" + broker,
+             std::string("mqttUserName=") + MqttBroker::kUser,
+             std::string("mqttPassword=") + MqttBroker::kPassword, "mqttClientId=sim-check",
+             "mqttWillEnable=0", "mqttSsl=0", "mqttCloudType=0", "apnEnable=0"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    const RunResult r = run({"check", "--lang", "en"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("Server A TCP 127.0.0.1:" + closed + ": connection refused"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("MQTT 127.0.0.1:" + broker + ": connected ("), std::string::npos) << r.out;
 }
 
 }  // namespace
