@@ -107,17 +107,21 @@ TEST_F(ServerCheckBroker, RightCredentialsPassAndAWrongPasswordIsNamed) {
     EXPECT_FALSE(all);
 }
 
-TEST_F(ServerCheckBroker, TlsNamesAWrongCaAndAClientCertificateTheBrokerRefuses) {
+TEST_F(ServerCheckBroker, TlsNamesAWrongCaAClientCertificateTheBrokerRefusesAndAWrongName) {
+    CheckItem byName = tlsItem(*s_broker, "ca.crt", "client");
+    byName.port = s_broker->otherNamePort();
     const auto r =
         check({tlsItem(*s_broker, "ca.crt", "client"), tlsItem(*s_broker, "other-ca.crt", "client"),
-               tlsItem(*s_broker, "ca.crt", "other-client")});
-    ASSERT_EQ(r.size(), 3u);
+               tlsItem(*s_broker, "ca.crt", "other-client"), byName});
+    ASSERT_EQ(r.size(), 4u);
     EXPECT_TRUE(r[0].passed) << r[0].english;
     EXPECT_FALSE(r[1].passed);
     EXPECT_NE(r[1].english.find("unknown CA"), std::string::npos) << r[1].english;
     EXPECT_FALSE(r[2].passed);
     EXPECT_NE(r[2].english.find("refused the client certificate"), std::string::npos)
         << r[2].english;
+    EXPECT_FALSE(r[3].passed);
+    EXPECT_NE(r[3].english.find("does not match the host name"), std::string::npos) << r[3].english;
 }
 
 TEST(ServerCheck, ClosedPortUnknownHostAndSilentServerEachFailWithTheirReason) {

@@ -2,9 +2,10 @@
 
 // A throw-away MQTT broker on loopback for the server check tests: one listener that wants a
 // user name and password from a password file, one TLS listener that wants a client
-// certificate from its CA. Certificates are made with openssl in a temporary folder: the
-// broker's CA with a server certificate (for 127.0.0.1 and localhost) and a client pair, and an
-// unrelated CA with a client pair of its own.
+// certificate from its CA, and one TLS listener whose certificate names another host. Certificates
+// are made with openssl in a temporary folder: the broker's CA with a server certificate for
+// 127.0.0.1, one for another name and a client pair, and an unrelated CA with a client pair of its
+// own.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,6 +43,7 @@ public:
         }
         m_port = freeLoopbackPort();
         m_tlsPort = freeLoopbackPort();
+        m_otherNamePort = freeLoopbackPort();
         QString user = "root";
 #ifndef _WIN32
         if (const passwd* me = getpwuid(geteuid())) user = QString::fromLocal8Bit(me->pw_name);
@@ -56,12 +58,17 @@ public:
                                   "listener %4 127.0.0.1\n"
                                   "allow_anonymous true\n"
                                   "cafile %5\ncertfile %6\nkeyfile %7\n"
-                                  "require_certificate true\n")
+                                  "require_certificate true\n"
+                                  "listener %8 127.0.0.1\n"
+                                  "allow_anonymous true\n"
+                                  "certfile %9\nkeyfile %10\n")
                        .arg(user)
                        .arg(m_port)
                        .arg(file("passwd"))
                        .arg(m_tlsPort)
                        .arg(file("ca.crt"), file("server.crt"), file("server.key"))
+                       .arg(m_otherNamePort)
+                       .arg(file("elsewhere.crt"), file("elsewhere.key"))
                        .toUtf8());
         conf.close();
         m_broker.setProcessChannelMode(QProcess::MergedChannels);
@@ -69,7 +76,7 @@ public:
         QElapsedTimer since;
         since.start();
         while (since.elapsed() < 10000 && m_broker.state() != QProcess::NotRunning) {
-            if (accepts(m_port) && accepts(m_tlsPort)) {
+            if (accepts(m_port) && accepts(m_tlsPort) && accepts(m_otherNamePort)) {
                 m_running = true;
                 return;
             }
@@ -98,6 +105,10 @@ public:
     }
     quint16 tlsPort() const {
         return m_tlsPort;
+    }
+    // TLS with a certificate from the CA for another host, no client certificate wanted.
+    quint16 otherNamePort() const {
+        return m_otherNamePort;
     }
     // A file in the broker's folder: ca.crt, client.crt, client.key, other-ca.crt,
     // other-client.crt, other-client.key.
@@ -153,7 +164,10 @@ private:
         const QString client = QStringLiteral("extendedKeyUsage=clientAuth\n");
         return m_dir.isValid() && makeCa("ca") && makeCa("other-ca") &&
                makeSigned("server", "ca",
-                          QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost\n"
+                          QStringLiteral("subjectAltName=IP:127.0.0.1\n"
+                                         "extendedKeyUsage=serverAuth\n")) &&
+               makeSigned("elsewhere", "ca",
+                          QStringLiteral("subjectAltName=DNS:elsewhere.invalid\n"
                                          "extendedKeyUsage=serverAuth\n")) &&
                makeSigned("client", "ca", client) && makeSigned("other-client", "other-ca", client);
     }
@@ -162,6 +176,7 @@ private:
     QProcess m_broker;
     quint16 m_port = 0;
     quint16 m_tlsPort = 0;
+    quint16 m_otherNamePort = 0;
     bool m_running = false;
     std::string m_error;
     std::string m_output;

@@ -17,6 +17,8 @@ constexpr int kTlsModeTwoWay = 2;
 constexpr long kUnknownCaCodes[] = {2, 18, 19, 20, 21, 27};
 // X509_V_ERR_HOSTNAME_MISMATCH, X509_V_ERR_IP_ADDRESS_MISMATCH.
 constexpr long kHostMismatchCodes[] = {62, 64};
+// X509_V_ERR_UNSPECIFIED: what a check of the client library's own leaves behind.
+constexpr long kUnspecified = 1;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -208,7 +210,8 @@ TlsFailure classifyTlsFailure(long verifyResult, bool alertSent, bool alertRecei
     if (in(kHostMismatchCodes)) return TlsFailure::HostMismatch;
     if (in(kUnknownCaCodes)) return TlsFailure::UnknownCa;
     // A chain that verified and still refused: the client library's own host name check.
-    if (alertSent && verifyResult == 0) return TlsFailure::HostMismatch;
+    if (alertSent && (verifyResult == 0 || verifyResult == kUnspecified))
+        return TlsFailure::HostMismatch;
     if (alertReceived) return TlsFailure::CertificateRefused;
     return TlsFailure::Other;
 }

@@ -178,6 +178,7 @@ TEST(CheckPlan, TlsReasonsAndReservedNames) {
     EXPECT_EQ(classifyTlsFailure(19, true, false), TlsFailure::UnknownCa);  // self-signed chain
     EXPECT_EQ(classifyTlsFailure(62, true, false), TlsFailure::HostMismatch);
     EXPECT_EQ(classifyTlsFailure(0, true, false), TlsFailure::HostMismatch);
+    EXPECT_EQ(classifyTlsFailure(1, true, false), TlsFailure::HostMismatch);
     EXPECT_EQ(classifyTlsFailure(0, false, true), TlsFailure::CertificateRefused);
     EXPECT_EQ(classifyTlsFailure(0, false, false), TlsFailure::Other);
 
