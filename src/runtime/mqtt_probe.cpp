@@ -30,6 +30,7 @@ struct Attempt {
     long verifyResult = 0;
     bool alertSent = false;      // this side ended the handshake
     bool alertReceived = false;  // the server did
+    bool connAcked = false;
 
     int elapsed() const {
         return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -58,6 +59,7 @@ void publishOrFinish(mosquitto* mosq, Attempt& a) {
 
 void onConnect(mosquitto* mosq, void* obj, int code) {
     Attempt& a = *static_cast<Attempt*>(obj);
+    a.connAcked = true;
     a.outcome.elapsedMs = a.elapsed();
     if (a.mqtt.cloud) {
         // The broker answered; what it thinks of the record's credentials says nothing of
@@ -135,7 +137,7 @@ void connectionFailed(Attempt& a, int rc, int savedErrno) {
         (rc == MOSQ_ERR_ERRNO &&
          (savedErrno == EPROTO || savedErrno == ECONNRESET || savedErrno == EPIPE)) ||
         rc == MOSQ_ERR_CONN_LOST;
-    const bool tlsProtocol = a.mqtt.tls && dropped;
+    const bool tlsProtocol = a.mqtt.tls && dropped && !a.connAcked;
     if (tlsProtocol && !a.alertSent && !a.mqtt.certFile.empty()) a.alertReceived = true;
     if (a.alertSent || a.alertReceived || !a.tlsError.empty() || rc == MOSQ_ERR_TLS ||
         rc == MOSQ_ERR_TLS_HANDSHAKE || tlsProtocol) {
