@@ -20,6 +20,11 @@
 #include <pwd.h>
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <sys/prctl.h>
+
+#include <csignal>
+#endif
 
 namespace dtu::test {
 
@@ -72,6 +77,10 @@ public:
                        .toUtf8());
         conf.close();
         m_broker.setProcessChannelMode(QProcess::MergedChannels);
+#ifdef __linux__
+        // A test that crashes takes its broker with it.
+        m_broker.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
         m_broker.start(QStringLiteral("mosquitto"), {"-c", file("mosquitto.conf")});
         QElapsedTimer since;
         since.start();
