@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "batch_command.h"
+#include "check_command.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
 #include "records_command.h"
@@ -75,6 +76,16 @@ const std::vector<Command>& commands() {
          .help = "the full read request, or the save frame for\n"
                  "the file's parameters",
          .run = runFrame},
+        {.name = "check",
+         .group = kDevice,
+         .usage = "check FILE [--timeout S] [--publish] [--json] [--lang zh|en]\n"
+                  "check [--port PATH | --sim] [--timeout S] [--publish] [--json]",
+         .help = "try the servers of a parameter file from the\n"
+                 "PC (with a device: read it first);\n"
+                 "--timeout: seconds per link (default 5);\n"
+                 "--publish: one message on publish topic 1;\n"
+                 "exit 1 when an enabled link fails",
+         .run = runCheck},
         {.name = "probe",
          .group = kDevice,
          .usage = "probe",

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "check_command.h"
 #include "command_table.h"
 #include "common.h"
 #include "files/param_json.h"
@@ -373,6 +374,10 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     if (isProductionCommand(name)) {
         if (int rc = readAll(); rc != kExitOk) return rc;
         return runProduction(production, s);
+    }
+    if (name == "check") {
+        if (int rc = readAll(); rc != kExitOk) return rc;
+        return runServerCheck(s.params(), *args, options->lang);
     }
     if (name == "read" || name == "status") {
         if (int rc = readAll(); rc != kExitOk) return rc;

@@ -48,6 +48,7 @@
 #include "remote_config_dialog.h"
 #include "rtu_dialog.h"
 #include "serial_data_dialogs.h"
+#include "server_check_button.h"
 #include "session.h"
 #include "status/status_report.h"
 #include "text/gbk.h"
@@ -328,6 +329,12 @@ QWidget* MainWindow::buildParameters() {
         connect(s.enable, &QCheckBox::toggled, this, &MainWindow::applyEnabling);
     };
     serverRow(m_serverA, "serverA", 1);
+    const auto typedRecord = [this](DeviceParams& p) {
+        const CollectResult r = collectMainForm(form(), p, m_lang);
+        for (const std::string& message : r.messages) showMessage(this, qs(message));
+        return r.ok;
+    };
+    grid->addWidget(new ServerCheckButton(m_session, typedRecord, false, this), 1, 9);
     serverRow(m_serverB, "serverB", 2);
 
     auto* links = new QHBoxLayout;

@@ -10,6 +10,7 @@
 #include "form_widgets.h"
 #include "message_box.h"
 #include "mqtt_status_poller.h"
+#include "server_check_button.h"
 #include "session.h"
 
 namespace dtu {
@@ -240,6 +241,12 @@ QWidget* MqttDialog::buildStatus() {
     m_statusButton->setAutoDefault(false);  // Enter in an edit means OK
     connect(m_statusButton, &QPushButton::clicked, this, &MqttDialog::requestStatus);
     row->addWidget(m_statusButton, 0, Qt::AlignTop);
+    const auto typedRecord = [this](DeviceParams& p) {
+        const auto refusal = form().accept(p, m_lang);
+        if (refusal) showMessage(this, qs(*refusal));
+        return !refusal;
+    };
+    row->addWidget(new ServerCheckButton(m_session, typedRecord, true, this), 0, Qt::AlignTop);
 
     // The five lines sit in a frame of their own, so that the room they keep reads as theirs.
     auto* frame = new QFrame;
