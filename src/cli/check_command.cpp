@@ -53,11 +53,7 @@ int runCheck(const Argv& argv) {
     const Command& info = *findCommand("check");
     std::set<std::string> values;
     std::set<std::string> flags;
-    for (const auto& o : deviceOptions())
-        (o.value.empty() ? flags : values).insert(std::string(o.name));
-    const UsageOptions own = optionsInUsage(info.usage);
-    values.insert(own.values.begin(), own.values.end());
-    flags.insert(own.flags.begin(), own.flags.end());
+    deviceCommandOptions(info, values, flags);
     std::string error;
     const auto args = Args::parse(argv, values, flags, error);
     if (!args) return usageError("check", error);

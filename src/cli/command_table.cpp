@@ -220,6 +220,15 @@ bool isDevice(const Command& command) {
     return command.run == nullptr;
 }
 
+void deviceCommandOptions(const Command& command, std::set<std::string>& values,
+                          std::set<std::string>& flags) {
+    for (const auto& o : deviceOptions())
+        (o.value.empty() ? flags : values).insert(std::string(o.name));
+    const UsageOptions own = optionsInUsage(command.usage);
+    values.insert(own.values.begin(), own.values.end());
+    flags.insert(own.flags.begin(), own.flags.end());
+}
+
 UsageOptions optionsInUsage(std::string_view usage) {
     std::vector<std::string> words;
     std::string word;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,10 @@ struct UsageOptions {
     std::vector<std::string> flags;
 };
 UsageOptions optionsInUsage(std::string_view usage);
+
+// The options a device command takes: every device option and those its usage names.
+void deviceCommandOptions(const Command& command, std::set<std::string>& values,
+                          std::set<std::string>& flags);
 
 // Everything `dtuconf --help` prints.
 std::string overviewText();

@@ -311,11 +311,7 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     const Command& info = *findCommand(name);
     std::set<std::string> values;
     std::set<std::string> flags;
-    for (const auto& o : deviceOptions())
-        (o.value.empty() ? flags : values).insert(std::string(o.name));
-    const UsageOptions own = optionsInUsage(info.usage);
-    values.insert(own.values.begin(), own.values.end());
-    flags.insert(own.flags.begin(), own.flags.end());
+    deviceCommandOptions(info, values, flags);
 
     std::string error;
     auto args = Args::parse(argv, values, flags, error);

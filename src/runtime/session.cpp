@@ -76,7 +76,9 @@ void Session::closePort() {
 }
 
 void Session::setLanguage(Language lang) {
+    if (lang == m_flow.language()) return;
     m_flow.setLanguage(lang);
+    emit languageChanged(lang);
 }
 
 void Session::setAccessPassword(const LockPassword& password) {

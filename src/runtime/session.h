@@ -81,6 +81,8 @@ public:
     bool writeFactoryRecord();
 
 signals:
+    // The session's language changed: what shows texts of its own follows it.
+    void languageChanged(Language lang);
     // Text for the receive box; cleared is true when the box was emptied before it.
     void logAppended(const QString& text, bool cleared);
     void messageBoxRequested(const QString& text);

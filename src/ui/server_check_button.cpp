@@ -22,10 +22,7 @@ ServerCheckButton::ServerCheckButton(Session& session, std::function<bool(Device
                              QStringLiteral("\r\n"));
     });
     connect(m_checker, &ServerChecker::finished, this, [this] { setEnabled(true); });
-    // The window clears the receive box when it changes its language.
-    connect(&m_session, &Session::logAppended, this, [this](const QString&, bool cleared) {
-        if (cleared) retranslate();
-    });
+    connect(&m_session, &Session::languageChanged, this, &ServerCheckButton::retranslate);
 }
 
 void ServerCheckButton::retranslate() {

@@ -58,6 +58,9 @@ TEST_F(ServerCheckButtons, MainWindowAndMqttDialogWriteTheirLinesToTheReceiveBox
     click(checkButton(dialog));
     EXPECT_TRUE(receiveBoxHas(QStringLiteral("MQTT 127.0.0.1:%1: 成功 (").arg(broker.port())))
         << receiveBox().toStdString();
+
+    menuAction(QStringLiteral("English"))->trigger();
+    EXPECT_EQ(button->text(), QStringLiteral("Test connection"));
 }
 
 }  // namespace
