@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <span>
+#include <vector>
 
 #include "click_label.h"
 #include "file_io.h"
@@ -81,6 +82,36 @@ private:
     Language m_lang;
 };
 
+// The table's widest: with the form's margins it stays inside a 1280-pixel screen.
+constexpr int kWidestTable = 1200;
+
+// Each column as wide as its usual width, never narrower than its header (the type column
+// than its longest type name). When the columns side by side would be wider than the table may
+// be, the room above those least widths is taken from every column in proportion.
+std::vector<int> columnWidths(const QStringList& headers, const QTableWidget* table) {
+    const QFontMetrics header(table->horizontalHeader()->font());
+    const QFontMetrics cell(table->font());
+    std::vector<int> least;
+    std::vector<int> want;
+    int total = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+    int slack = 0;
+    for (int c = 0; c < kPollColumnCount; ++c) {
+        int l = header.horizontalAdvance(headers[c]) + 16;
+        if (c == kPollType)
+            for (const ModbusDataType& t : kModbusDataTypes)
+                l = std::max(l, cell.horizontalAdvance(qs(t.chinese)) + 16);
+        least.push_back(l);
+        want.push_back(std::max(kPollColumns[static_cast<std::size_t>(c)].width, l));
+        total += want.back();
+        slack += want.back() - l;
+    }
+    const int excess = std::min(total - kWidestTable, slack);
+    if (excess > 0)
+        for (std::size_t c = 0; c < want.size(); ++c)
+            want[c] -= ((want[c] - least[c]) * excess + slack - 1) / slack;  // rounded up
+    return want;
+}
+
 QComboBox* choiceCombo(const char* name, std::span<const ChoiceText> choices, Language lang) {
     auto* combo = named(new QComboBox, name);
     for (const ChoiceText& c : choices) combo->addItem(qs(c.text(lang)));
@@ -125,12 +156,9 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_table->setItemDelegateForColumn(kPollType, new TypeDelegate(m_lang, m_table));
-    const QFontMetrics metrics(m_table->horizontalHeader()->font());
-    for (int c = 0; c < kPollColumnCount; ++c) {
-        const int least = metrics.horizontalAdvance(headers[c]) + 16;
-        m_table->setColumnWidth(c,
-                                std::max(kPollColumns[static_cast<std::size_t>(c)].width, least));
-    }
+    const std::vector<int> widths = columnWidths(headers, m_table);
+    for (int c = 0; c < kPollColumnCount; ++c)
+        m_table->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
     // The selected row keeps its colour while the focus is elsewhere.
     QPalette palette = m_table->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
