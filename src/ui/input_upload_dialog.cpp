@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include "form_widgets.h"
@@ -27,6 +28,24 @@ QFrame* divider() {
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+// Wide enough to show a whole SMS text without scrolling: its bytes as capital letters of
+// the font's average capital width (half as many Chinese characters take less).
+int smsEditWidth(const QLineEdit* edit) {
+    const QString capitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const QFontMetrics metrics = edit->fontMetrics();
+    const int letters = static_cast<int>(capitals.size());
+    const int text =
+        (metrics.horizontalAdvance(capitals) * static_cast<int>(kSmsMaxBytes) + letters - 1) /
+        letters;
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit);
+    // The edit keeps two pixels either side of its text.
+    return edit->style()
+        ->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(text + 4, metrics.height()), edit)
+        .width();
 }
 
 }  // namespace
@@ -158,10 +177,9 @@ QWidget* InputUploadDialog::buildSms() {
                                  : QStringLiteral("ADC%1  ").arg(source - kRtuInputs + 1);
         const QString key = name.trimmed();
         for (int level = 0; level < 2; ++level) {
-            auto* e =
-                form::edit(qPrintable(QStringLiteral("sms%1%2").arg(
-                               key, level == 0 ? QStringLiteral("High") : QStringLiteral("Low"))),
-                           170);
+            auto* e = form::edit(qPrintable(QStringLiteral("sms%1%2").arg(
+                key, level == 0 ? QStringLiteral("High") : QStringLiteral("Low"))));
+            e->setMinimumWidth(smsEditWidth(e));
             m_smsTexts[static_cast<std::size_t>(2 * source + level)] = e;
             grid->addWidget(new QLabel(level == 0 ? name + qs(rtuText::kHighSms) : low), source,
                             2 * level);
