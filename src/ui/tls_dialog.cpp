@@ -22,8 +22,9 @@ QString hex4(std::uint16_t value) {
     return QString::fromStdString(checksumText(value));
 }
 
-QLabel* newValue(const QString& name, int minimumWidth) {
-    auto* l = new QLabel;
+template <typename L = QLabel>
+L* newValue(const QString& name, int minimumWidth) {
+    auto* l = new L;
     l->setObjectName(name);
     l->setTextFormat(Qt::PlainText);  // file paths, shown as they are
     l->setFrameShape(QFrame::StyledPanel);
@@ -33,6 +34,33 @@ QLabel* newValue(const QString& name, int minimumWidth) {
 }
 
 }  // namespace
+
+// A file path on one line, as wide as the layout gives it: a longer path loses its middle and
+// shows whole as the tooltip.
+class PathLabel : public QLabel {
+public:
+    void setPath(const QString& path) {
+        m_path = path;
+        setToolTip(path);
+        elide();
+    }
+    // The path never widens the dialog; the minimum width is the room it asks for.
+    QSize sizeHint() const override { return {minimumWidth(), QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+private:
+    void elide() {
+        setText(fontMetrics().elidedText(m_path, Qt::ElideMiddle,
+                                         contentsRect().width() - 2 * margin()));
+    }
+    QString m_path;
+};
 
 TlsDialog::TlsDialog(Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_uploader(session) {
@@ -51,7 +79,7 @@ TlsDialog::TlsDialog(Session& session, QWidget* parent)
         button->setObjectName(name + QStringLiteral("Import"));
         connect(button, &QPushButton::clicked, this,
                 [this, i] { importWithDialog(static_cast<CertFile>(i)); });
-        m_pathLabels[i] = newValue(name + QStringLiteral("Path"), 320);
+        m_pathLabels[i] = newValue<PathLabel>(name + QStringLiteral("Path"), 320);
         m_fileChecksums[i] = newValue(name + QStringLiteral("FileChecksum"), 48);
         files->addWidget(button, i, 0);
         files->addWidget(m_pathLabels[i], i, 1);
@@ -130,7 +158,7 @@ QString TlsDialog::path(CertFile which) const {
 void TlsDialog::showFile(CertFile which) {
     const QString file = path(which);
     const auto i = static_cast<std::size_t>(which);
-    m_pathLabels[i]->setText(file);
+    m_pathLabels[i]->setPath(file);
     m_fileChecksums[i]->setText(file.isEmpty() ? QString()
                                                : hex4(CertUploader::fileChecksum(file)));
 }
@@ -162,7 +190,7 @@ bool TlsDialog::importFile(CertFile which, const QString& file) {
     }
     setCertPath(m_session.params(), which, file.toStdString());  // checkFile took the path
     const auto i = static_cast<std::size_t>(which);
-    m_pathLabels[i]->setText(file);
+    m_pathLabels[i]->setPath(file);
     m_fileChecksums[i]->setText(hex4(check.checksum));
     return true;
 }

@@ -13,6 +13,8 @@ namespace dtu {
 
 class Session;
 
+class PathLabel;
+
 // The TLS dialog: picks the certificate files, writes them to the device and reads back the
 // device's checksums of what it holds. The files' paths and the blob last saved are kept in the
 // session's record, so they outlive the dialog and travel with an exported file. The device's
@@ -43,7 +45,7 @@ private:
     Session& m_session;
     CertUploader m_uploader;
 
-    std::array<QLabel*, 3> m_pathLabels{};
+    std::array<PathLabel*, 3> m_pathLabels{};
     std::array<QLabel*, 3> m_fileChecksums{};
     std::array<QLabel*, 3> m_deviceChecksums{};
     QPushButton* m_saveButton = nullptr;
