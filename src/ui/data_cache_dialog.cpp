@@ -49,7 +49,8 @@ DataCacheDialog::DataCacheDialog(Session& session, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addStretch(1);
+    // One line per row: the dialog grows in width only, so no gap opens between them.
+    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
     setMinimumWidth(320);
 
@@ -97,7 +98,8 @@ GpsDialog::GpsDialog(Session& session, QWidget* parent) : QDialog(parent), m_ses
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addStretch(1);
+    // One line per row: the dialog grows in width only, so no gap opens between them.
+    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
     setMinimumWidth(300);
 

@@ -34,7 +34,8 @@ SerialFilterDialog::SerialFilterDialog(Session& session, int& hexView, QWidget* 
     row->addWidget(m_hex);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->addStretch(1);
+    // One line per row: the dialog grows in width only, so no gap opens between them.
+    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, m_lang, form::Closing::OkCancel));
 
     SerialFilterForm values;
@@ -88,7 +89,8 @@ TimedSendDialog::TimedSendDialog(Session& session, int& hexView, QWidget* parent
     grid->setColumnStretch(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addStretch(1);
+    // One line per row: the dialog grows in width only, so no gap opens between them.
+    layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, m_lang, form::Closing::OkCancel));
 
     TimedSendForm values;
