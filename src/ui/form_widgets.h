@@ -60,10 +60,10 @@ inline QLineEdit* edit(const char* name, int minimumWidth = 0) {
     return e;
 }
 
-// A number edit: wide enough for its digits, no wider.
+// A number edit: wide enough for its digits, no wider, and never squeezed below them.
 inline QLineEdit* numberEdit(const char* name, int width = 70) {
     auto* e = named(new QLineEdit, name);
-    e->setMaximumWidth(width);
+    e->setFixedWidth(width);
     return e;
 }
 

@@ -111,10 +111,9 @@ QWidget* InputUploadDialog::buildChannel(int channel, ChannelRow& row) {
     row.enable->setMinimumWidth(64);
     row.range = named(new QComboBox, qPrintable(prefix + QStringLiteral("Range")));
     for (const FormLabel& r : rtuText::kRanges) row.range->addItem(label(r, m_lang));
+    // Wide enough for the six decimals of a ranged value.
     row.value1 = form::numberEdit(qPrintable(prefix + QStringLiteral("Value1")), 90);
     row.value2 = form::numberEdit(qPrintable(prefix + QStringLiteral("Value2")), 90);
-    // Wide enough for the six decimals of a ranged value, however narrow the form.
-    for (QLineEdit* e : {row.value1, row.value2}) e->setMinimumWidth(90);
     row.condition = named(new QComboBox, qPrintable(prefix + QStringLiteral("Condition")));
     for (const FormLabel& c : rtuText::kUploadConditions) row.condition->addItem(label(c, m_lang));
     line->addWidget(row.enable);

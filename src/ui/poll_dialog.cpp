@@ -197,7 +197,7 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
     m_timeout = numberEdit("timeout");
     m_pollInterval = numberEdit("pollInterval");
     m_commandDelay = numberEdit("commandDelay");
-    m_mapStart = numberEdit("mapStart");
+    m_mapStart = numberEdit("mapStart", 90);  // an address of up to ten digits
     m_mapStart->setEnabled(false);
     m_relayFollow = choiceCombo("relayFollow", kRelayFollows, m_lang);
     m_timeoutAction = choiceCombo("timeoutAction", kTimeoutActions, m_lang);
