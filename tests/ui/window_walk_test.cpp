@@ -1,8 +1,9 @@
 // Every window and dialog of the program, opened in both languages over a record whose texts
-// are as long as their fields hold. English mode shows no Chinese text outside the device's
-// values; no text is wider than the room its widget gives it, even with the window shrunk to its
-// minimum size; no window needs more than a 1280x1024 screen. One picture per window and
-// language goes to the test artifacts.
+// are as long as their fields hold. English mode shows no Chinese text (the planted texts and the
+// simulated device's values are ASCII, so any Chinese is the program's own); no text is wider
+// than the room its widget gives it, even with the window shrunk to its minimum size; no window
+// needs more than a 1280x1024 screen or opens with gaps between its rows. One picture per window
+// and language goes to the test artifacts.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -12,15 +13,15 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <set>
 
-#include "data_cache_dialog.h"
 #include "firmware_dialog.h"
 #include "input_upload_dialog.h"
-#include "lock_dialog.h"
+#include "mqtt_dialog.h"
 #include "output_rules_dialog.h"
 #include "params/field_table.h"
 #include "rtu_dialog.h"
@@ -190,7 +191,7 @@ private:
         QAbstractItemView* view = c->view();
         const QModelIndex at = c->model()->index(c->findText(widest), c->modelColumn());
         const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-        clipped(view, QStringLiteral("popup: ") + widest, needed + margin,
+        clipped(c, QStringLiteral("popup: ") + widest, needed + margin,
                 view->visualRect(at).width());
         c->hidePopup();
     }
@@ -238,7 +239,8 @@ private:
 };
 
 // Every text the user edits as long as its field holds, in ASCII (so that the Chinese check
-// sees only the program's own texts), with the choices that show every part of the dialogs.
+// sees only the program's own texts), every number at its largest, and the choices that show
+// every part of the dialogs.
 DeviceParams longestRecord(const DeviceParams& device) {
     // Texts the device reports, and the lock that would keep the record from showing.
     static const std::set<std::string_view> notUsers = {
@@ -252,6 +254,12 @@ DeviceParams longestRecord(const DeviceParams& device) {
         for (std::uint32_t i = 0; i + 1 < field.size; ++i) text += kPattern[i % 36];
         EXPECT_TRUE(p.setText(TextField{field.offset, field.size}, text)) << field.name;
     }
+    // Numbers at their largest.
+    for (const FieldInfo& field : recordLayout()) {
+        if (field.reserved) continue;
+        if (field.kind == FieldKind::U16) p.set(U16Field{field.offset, field.size}, 0xFFFF);
+        if (field.kind == FieldKind::U32) p.set(U32Field{field.offset, field.size}, 0xFFFFFFFF);
+    }
     p.set(f::mqttEnable, 1);
     p.set(f::httpEnable, 1);
     p.set(f::edgeMode, 1);
@@ -262,6 +270,9 @@ DeviceParams longestRecord(const DeviceParams& device) {
 
 class WindowWalk : public uitest::DialogsOnDevice {
 protected:
+    // A device whose MQTT state has a line of text for each of its parts.
+    WindowWalk() { simOptions.mqttState = std::array<std::uint8_t, 5>{1, 1, 2, 1, 1}; }
+
     // Reads the device, then loads the longest record as a parameter file.
     void loadLongestRecord() {
         read();
@@ -334,10 +345,33 @@ TEST_F(WindowWalk, EveryWindowFitsItsTextsAndEnglishModeIsEnglish) {
             QDialog* dialog = nullptr;
             for (QDialog* d : window->findChildren<QDialog*>())
                 if (d->isVisible()) dialog = d;
+            if (dialog && std::string_view(name) == "mqtt") {
+                // With the device's state in its status lines.
+                auto* status = dialog->findChild<QPushButton*>(QStringLiteral("statusButton"));
+                click(status);
+                auto* tcp = dialog->findChild<QLabel*>(QStringLiteral("statusTcp"));
+                ASSERT_TRUE(waitFor([&] { return status->isEnabled() && !tcp->text().isEmpty(); }));
+            }
             walk(dialog, name, walker);
         }
-        firmwareAction(lang)->trigger();
+        // The MQTT form of the counter firmware, which shows its counter rows instead.
+        const DeviceParams kept = session.params();
+        session.params().setText(f::firmwareVersion, std::string_view("C24061"));
+        click(find<QWidget>("mqttLink"));
+        walk(window->findChild<MqttDialog*>(), "mqtt-counter", walker);
+        session.params() = kept;
+        QAction* firmware = firmwareAction(lang);
+        firmware->trigger();
         walk(window->findChild<FirmwareDialog*>(), "firmware", walker);
+        // The about box ends the menu that starts with the firmware upgrade.
+        for (QMenu* menu : window->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(firmware)) menu->actions().constLast()->trigger();
+        QMessageBox* about = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            about = window->findChild<QMessageBox*>();
+            return about && about->isVisible();
+        }));
+        walk(about, "about", walker);
     }
 
     // The RTU: its form and the two it opens.
