@@ -52,7 +52,7 @@ DataCacheDialog::DataCacheDialog(Session& session, QWidget* parent)
     // One line per row: the dialog grows in width only, so no gap opens between them.
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
-    setMinimumWidth(320);
+    layout->addStrut(320);  // the least width, kept by the layout
 
     DataCacheForm values;
     values.open(session.params());
@@ -101,7 +101,7 @@ GpsDialog::GpsDialog(Session& session, QWidget* parent) : QDialog(parent), m_ses
     // One line per row: the dialog grows in width only, so no gap opens between them.
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
     layout->addLayout(form::closingRow(this, lang, form::Closing::OkOnly));
-    setMinimumWidth(300);
+    layout->addStrut(300);  // the least width, kept by the layout
 
     GpsUploadForm values;
     values.open(session.params());
