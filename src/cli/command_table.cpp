@@ -187,7 +187,7 @@ const std::vector<Command>& commands() {
                   " [--baud N|auto] [--parity P] [--stop S] [--password PW] [--pieces]\n"
                   " [--lang zh|en] [--firmware F.bin [--factory-reset]]\n"
                   " [--ca F [--cert F] [--key F]] [--station NAME] [--production-dir DIR]\n"
-                  " [--record FILE|postgresql://USER@HOST[:PORT]/DB]",
+                  " [--record FILE|postgresql://USER@HOST[:PORT]/DB] [--no-history]",
          .help = "provision many devices at once, one per port,\n"
                  "each read, saved, read back and verified",
          .run = runBatch},

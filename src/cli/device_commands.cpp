@@ -366,9 +366,10 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     DeviceRun run(*options, json);
     Session& s = run.session();
     s.setFactoryRecordDir(productionDirOption(*args));
+    if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
+    // Only once there is a device to keep a history of.
     DeviceHistory history;
     if (recordsHistory(name)) history = attachHistory(s, *args);
-    if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
 
     if (isTransferCommand(name)) return runTransfer(transfer, s);
     if (isIoCommand(name)) return runIo(io, s);

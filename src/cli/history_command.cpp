@@ -111,7 +111,7 @@ void printList(const std::vector<ParamHistory::Listed>& entries, bool json, bool
         std::cout << e.id << "  " << e.time << "  " << historyKindName(e.kind) << "  "
                   << shown(e.imei) << "  " << shown(e.model) << "  " << shown(e.firmwareVersion)
                   << "  " << shown(e.result);
-        if (e.paramsSha256.empty()) std::cout << "  (locked, no parameters kept)";
+        if (e.paramsSha256.empty()) std::cout << "  (no parameters kept)";
         if (!l.changes.empty()) std::cout << "  changed: " << changedNames(l.changes, ", ");
         std::cout << "\n";
     }
@@ -299,6 +299,7 @@ int runRestore(const RestoreJob& job, Session& session, DeviceHistory& history,
         e.station = QSysInfo::machineHostName().toStdString();
         e.port = session.port().path().toStdString();
         e.kind = HistoryKind::Restore;
+        setHistoryIdentity(e, session.params());
         e.result = std::string(mismatches.empty() ? kHistoryOk : kHistoryDiffers);
         QString message;
         if (!recordHistory(*history.history, e, session.params(), message))

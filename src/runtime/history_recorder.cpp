@@ -5,7 +5,6 @@ namespace dtu {
 std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
                                     const DeviceParams& params, QString& message) {
     entry.time = historyTimeNow();
-    setHistoryIdentity(entry, params);
     const auto bytes = historyRecord(params);
     QString error;
     std::optional<std::span<const std::uint8_t>> span;
@@ -22,7 +21,9 @@ HistoryRecorder::HistoryRecorder(Session& session, ParamHistory& history, QStrin
                                  QObject* parent)
     : QObject(parent), m_session(session), m_history(history), m_station(std::move(station)) {
     connect(&session, &Session::decoded, this, [this](const DecodeResult& r) {
-        if (r.sawItem1) add(HistoryKind::Read);
+        if (!r.sawItem1) return;
+        setHistoryIdentity(m_device, m_session.params());
+        add(HistoryKind::Read);
     });
     connect(&session, &Session::commandDone, this, [this](PendingCommand c, bool answered) {
         if (c == PendingCommand::Save && answered) add(HistoryKind::Save);
@@ -31,7 +32,7 @@ HistoryRecorder::HistoryRecorder(Session& session, ParamHistory& history, QStrin
 
 void HistoryRecorder::add(HistoryKind kind) {
     if (!m_active) return;
-    HistoryEntry e;
+    HistoryEntry e = m_device;
     e.station = m_station.toStdString();
     e.port = m_session.port().path().toStdString();
     e.kind = kind;

@@ -8,15 +8,17 @@
 
 namespace dtu {
 
-// Adds an entry of the given kind for the device whose record params is, with the station,
-// port and result given in entry. Returns the entry's id; on failure nothing, with a message
+// Adds the entry (its station, port, device, kind and result filled in) now, keeping params
+// as the history keeps a record. Returns the entry's id; on failure nothing, with a message
 // naming the record and the reason.
 std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
                                     const DeviceParams& params, QString& message);
 
 // Keeps a session's every full read answer and acknowledged save in the parameter history,
 // for the window and the command line alike. An entry that cannot be written is reported by
-// failed() and dropped: the device operation goes on as if nothing happened.
+// failed() and dropped: the device operation goes on as if nothing happened. A save is the
+// device's that the session last read; the record saved may come from a file and name another
+// device, or none.
 class HistoryRecorder : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +39,7 @@ private:
     ParamHistory& m_history;
     QString m_station;
     bool m_active = true;
+    HistoryEntry m_device;  // the identity of the last full read; none before one
 };
 
 }  // namespace dtu
