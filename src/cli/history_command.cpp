@@ -1,6 +1,5 @@
 #include "history_command.h"
 
-#include <QDir>
 #include <QSysInfo>
 #include <iostream>
 #include <variant>
@@ -23,18 +22,13 @@ namespace {
 constexpr int kDefaultLimit = 50;
 
 // The --record value, else the PC settings' record, else the provisioning record in the
-// production folder (made when missing, as a batch makes it).
+// production folder.
 std::optional<RecordTarget> historyTarget(const Args& args, std::string& error) {
-    const QString dir = productionDirOption(args);
     const auto given = args.value("--record");
     const std::string spec = given ? *given : loadPcSettingsFile().record;
     QString why;
-    auto target = parseRecordTarget(QString::fromStdString(spec), dir, why);
-    if (!target) {
-        error = "--record: " + why.toStdString();
-        return std::nullopt;
-    }
-    if (spec.empty()) QDir().mkpath(dir);
+    auto target = historyRecordTarget(QString::fromStdString(spec), productionDirOption(args), why);
+    if (!target) error = "--record: " + why.toStdString();
     return target;
 }
 

@@ -225,6 +225,7 @@ TEST(BashCompletion, OffersCommandsOptionsFieldsAndValues) {
               (std::set<std::string>{"modbusItems[63].jsonName="}));
     EXPECT_TRUE(complete({"--sim", "set", "serverAHost", "=", ""}).empty());
     EXPECT_TRUE(complete({"--sim", "label", "--model", ""}).empty());
+    EXPECT_EQ(complete({"history", "p"}), (std::set<std::string>{"prune"}));
 }
 
 }  // namespace
