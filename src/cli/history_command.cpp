@@ -23,18 +23,22 @@ constexpr int kDefaultLimit = 50;
 
 // The --record value, else the PC settings' record, else the provisioning record in the
 // production folder.
-std::optional<RecordTarget> historyTarget(const Args& args, std::string& error) {
+std::optional<RecordTarget> historyTarget(const Args& args, ProvisioningDb::Mode mode,
+                                          std::string& error) {
     const auto given = args.value("--record");
-    const std::string spec = given ? *given : loadPcSettingsFile().record;
+    const QString spec = QString::fromStdString(given ? *given : loadPcSettingsFile().record);
+    const QString dir = productionDirOption(args);
     QString why;
-    auto target = historyRecordTarget(QString::fromStdString(spec), productionDirOption(args), why);
+    // Only a writer makes the production folder.
+    auto target = mode == ProvisioningDb::Mode::Read ? parseRecordTarget(spec, dir, why)
+                                                     : historyRecordTarget(spec, dir, why);
     if (!target) error = "--record: " + why.toStdString();
     return target;
 }
 
 std::unique_ptr<ParamHistory> openHistory(const Args& args, ProvisioningDb::Mode mode,
                                           std::string& error) {
-    const auto target = historyTarget(args, error);
+    const auto target = historyTarget(args, mode, error);
     if (!target) return nullptr;
     auto history = std::make_unique<ParamHistory>();
     QString why;
