@@ -31,7 +31,7 @@ const char* kColumns =
     "station, port, imei, iccid, mac, model, firmware_version, params_sha256, result, "
     "failed_step, reason, started_at, ended_at";
 
-QString connectionName() {
+QString newConnectionName() {
     static std::atomic<int> next{0};
     return QStringLiteral("dtuconf-provisioning-%1").arg(next++);
 }
@@ -220,7 +220,7 @@ std::optional<RecordTarget> parseRecordTarget(const QString& spec, const QString
     return t;
 }
 
-ProvisioningDb::ProvisioningDb() : m_connection(connectionName()) {}
+ProvisioningDb::ProvisioningDb() : m_connection(newConnectionName()) {}
 
 ProvisioningDb::~ProvisioningDb() {
     {
@@ -250,8 +250,10 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
             return false;
         }
         db.setDatabaseName(target.file);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1")
-                              .arg(mode == Mode::Write ? kStartWaitMs : kBusyTimeoutMs);
+        const int wait = mode == Mode::Write    ? kStartWaitMs
+                         : mode == Mode::Append ? kRowWaitMs
+                                                : kBusyTimeoutMs;
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(wait);
         if (mode == Mode::Read) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         db.setConnectOptions(options);
     }
@@ -259,7 +261,7 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
         error = sqlError(db.lastError());
         return false;
     }
-    if (!m_postgres && mode == Mode::Write) {
+    if (!m_postgres && mode != Mode::Read) {
         // A commit appends to the write-ahead log without waiting for the disk: a record
         // written while devices are on the line must not hold up their answers. Each row stays
         // whole; a power cut can only lose the last rows, never leave a torn one.
@@ -274,7 +276,26 @@ bool ProvisioningDb::open(const RecordTarget& target, Mode mode, QString& error)
         quiet.exec(QStringLiteral("SET client_min_messages = warning"));
     }
     if (mode == Mode::Read) return true;
+    if (mode == Mode::Append) return stopWaiting(error) && createTable(error);
     return createTable(error) && proveWritable(error);
+}
+
+std::optional<int> ProvisioningDb::schemaVersion(QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QStringList tables = db.tables();
+    if (!tables.contains(QStringLiteral("schema_versions"))) {
+        if (db.lastError().isValid()) {
+            error = sqlError(db.lastError());
+            return std::nullopt;
+        }
+        return 0;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT version FROM schema_versions WHERE name = 'devices'"))) {
+        error = sqlError(q.lastError());
+        return std::nullopt;
+    }
+    return q.next() ? q.value(0).toInt() : 0;
 }
 
 bool ProvisioningDb::proveWritable(QString& error) {
@@ -299,12 +320,19 @@ bool ProvisioningDb::proveWritable(QString& error) {
     }
     if (!q.exec(QStringLiteral("ROLLBACK"))) return failed(q.lastError());
     // From now on another writer is not waited for: add() says so and the batch tries again.
+    return stopWaiting(error);
+}
+
+bool ProvisioningDb::stopWaiting(QString& error) {
+    QSqlQuery q(QSqlDatabase::database(m_connection));
     const QString wait = m_postgres ? QStringLiteral("SET lock_timeout = %1").arg(kRowWaitMs)
                                     : QStringLiteral("PRAGMA busy_timeout = %1").arg(kRowWaitMs);
-    if (!q.exec(wait)) return failed(q.lastError());
     // A server that takes its time is given up on too; the row waits for the next try.
-    if (m_postgres && !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kRowServerMs)))
-        return failed(q.lastError());
+    if (!q.exec(wait) ||
+        (m_postgres && !q.exec(QStringLiteral("SET statement_timeout = %1").arg(kRowServerMs)))) {
+        error = sqlError(q.lastError());
+        return false;
+    }
     return true;
 }
 
@@ -323,6 +351,18 @@ bool ProvisioningDb::createTable(QString& error) {
                        "ended_at TEXT NOT NULL)")
             .arg(id),
         QStringLiteral("CREATE INDEX IF NOT EXISTS devices_imei ON devices (imei)"),
+        // Version 2: the parameter history. A record is kept once however many entries name
+        // it (a device read a hundred times unchanged costs one copy).
+        QStringLiteral("CREATE TABLE IF NOT EXISTS param_records (sha256 TEXT PRIMARY KEY, "
+                       "params %1 NOT NULL)")
+            .arg(m_postgres ? QStringLiteral("BYTEA") : QStringLiteral("BLOB")),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS history (%1, time TEXT NOT NULL, "
+                       "station TEXT NOT NULL, port TEXT, imei TEXT, mac TEXT, model TEXT, "
+                       "firmware_version TEXT, kind TEXT NOT NULL, result TEXT NOT NULL, "
+                       "params_sha256 TEXT REFERENCES param_records (sha256))")
+            .arg(id),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS history_imei_id ON history (imei, id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS history_params ON history (params_sha256)"),
     };
     // Stations that start at once may both create the table; the one that loses finds it made.
     auto attempt = [&](QString& why) {
@@ -344,22 +384,24 @@ bool ProvisioningDb::createTable(QString& error) {
             db.rollback();
             return false;
         }
-        if (q.next()) {
-            const int version = q.value(0).toInt();
-            q.finish();
-            if (version > kSchemaVersion) {
-                why = QStringLiteral(
-                          "the record's table is of a newer version (%1) than this "
-                          "tool writes (%2)")
-                          .arg(version)
-                          .arg(kSchemaVersion);
-                db.rollback();
-                return false;
-            }
-        } else {
-            q.finish();
-            q.prepare(QStringLiteral(
-                "INSERT INTO schema_versions (name, version) VALUES ('devices', ?)"));
+        const std::optional<int> version =
+            q.next() ? std::optional<int>(q.value(0).toInt()) : std::nullopt;
+        q.finish();
+        if (version > kSchemaVersion) {
+            why = QStringLiteral(
+                      "the record's table is of a newer version (%1) than this "
+                      "tool writes (%2)")
+                      .arg(*version)
+                      .arg(kSchemaVersion);
+            db.rollback();
+            return false;
+        }
+        // An older record has just been given the tables it lacked.
+        if (version != kSchemaVersion) {
+            q.prepare(version ? QStringLiteral("UPDATE schema_versions SET version = ? WHERE "
+                                               "name = 'devices'")
+                              : QStringLiteral("INSERT INTO schema_versions (name, version) "
+                                               "VALUES ('devices', ?)"));
             q.addBindValue(kSchemaVersion);
             if (!q.exec()) {
                 why = sqlError(q.lastError());

@@ -63,24 +63,34 @@ QString journalPathFor(const RecordTarget& target, const QString& productionDir)
 std::optional<RecordTarget> parseRecordTarget(const QString& spec, const QString& productionDir,
                                               QString& error);
 
-// The provisioning record: table `devices`, one row per device attempt, created when missing.
+// The provisioning record: table `devices`, one row per device attempt, and the parameter
+// history (`history`, its records kept once each in `param_records`), created when missing.
 class ProvisioningDb {
 public:
-    // The version of the table this tool writes; a record of a newer version is not written to.
-    static constexpr int kSchemaVersion = 1;
+    // The version of the tables this tool writes; a record of a newer version is not written
+    // to, one of an older version is brought up to this one when opened for writing.
+    static constexpr int kSchemaVersion = 2;
 
     ProvisioningDb();
     ~ProvisioningDb();
     ProvisioningDb(const ProvisioningDb&) = delete;
     ProvisioningDb& operator=(const ProvisioningDb&) = delete;
 
-    enum class Mode { Write, Read };
-    // Connects; for Write also creates the table when missing, checks its version and proves
-    // that a row can be written (a row is added in a transaction that holds the write lock,
-    // then taken back), so that a record locked by another writer, or read-only, is refused
-    // here and not after the devices are done. A read of a file that does not exist fails
-    // rather than making one.
+    // Write: for a batch, which must know before it starts that its rows can be written.
+    // Append: for the history of a single device operation, which never waits for another
+    // writer, not even here.
+    enum class Mode { Write, Append, Read };
+    // Connects; for Write and Append also creates the tables when missing and checks their
+    // version. Write then proves that a row can be written (a row is added in a transaction
+    // that holds the write lock, then taken back), so that a record locked by another writer,
+    // or read-only, is refused here and not after the devices are done. A read of a file that
+    // does not exist fails rather than making one.
     bool open(const RecordTarget& target, Mode mode, QString& error);
+    // The version of the tables the record holds; 0 for a record that has none yet.
+    std::optional<int> schemaVersion(QString& error);
+    // The Qt SQL connection, for the history kept in the same record.
+    const QString& connectionName() const { return m_connection; }
+    bool isPostgres() const { return m_postgres; }
     // Adds the row in a transaction of its own. Once opened for Write, a record that another
     // writer holds is given up on at once (a few milliseconds): the caller tries again later,
     // and the event loop the devices run on never waits on the record.
@@ -101,6 +111,7 @@ public:
 private:
     bool createTable(QString& error);
     bool proveWritable(QString& error);
+    bool stopWaiting(QString& error);
     bool insert(const ProvisioningRow& row, QString& error);
     // Whether the record holds this row already: the same station, port, IMEI, result and
     // times.

@@ -33,6 +33,8 @@ constexpr Key kKeys[] = {
     {"cloudhost", &PcSettings::cloudHost},
     {"cloudport", &PcSettings::cloudPort},
     {"mqttcloudserver", &PcSettings::mqttCloudServer},
+    {"paramhistory", &PcSettings::paramHistory},
+    {"record", &PcSettings::record},
 };
 
 }  // namespace

@@ -38,6 +38,11 @@ struct PcSettings {
     int cloudPort = kCloudPort;
     // The maker's MQTT cloud server that the MQTT dialog's help names.
     std::string mqttCloudServer = std::string(kDefaultMakerCloudServer);
+    // Whether every read and save of a device is kept in the parameter history, and the
+    // record it is kept in (a file or a postgresql:// address; empty means the provisioning
+    // record in the production folder).
+    int paramHistory = 1;
+    std::string record;
 
     friend bool operator==(const PcSettings&, const PcSettings&) = default;
 };

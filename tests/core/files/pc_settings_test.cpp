@@ -11,7 +11,8 @@ const std::string kSection(kPcSettingsSection);
 
 TEST(PcSettings, FirstRunGivesDefaults) {
     const PcSettings s = loadPcSettings(IniDocument());
-    EXPECT_EQ(s.baudIndex, 4);  // "9600"; every other choice is its first entry
+    EXPECT_EQ(s.baudIndex, 4);     // "9600"; every other choice is its first entry
+    EXPECT_EQ(s.paramHistory, 1);  // kept unless turned off
     EXPECT_EQ(s, PcSettings());
     // A file holding other sections only reads the same.
     EXPECT_EQ(loadPcSettings(IniDocument::parse("[pc serial]\nbitrate=9\n")), PcSettings());
@@ -56,7 +57,7 @@ TEST(PcSettings, SaveWritesEveryKeyInOrderAndDropsTheRest) {
               "hexserialtimedata=0\nhexserialfilterdata=0\nhexhbdata=1\n"
               "hexregdata=0\nmodel=0\nutf8=0\nfactory=1\nproductiondir=\n"
               "printhost=127.0.0.1\nprintport=12345\ncloudhost=127.0.0.1\ncloudport=8081\n"
-              "mqttcloudserver=mqtt.example.com\n");
+              "mqttcloudserver=mqtt.example.com\nparamhistory=1\nrecord=\n");
     PcSettings reread = s;
     reread.dataBitsIndex = 0;
     EXPECT_EQ(loadPcSettings(IniDocument::parse(saved.toText())), reread);
@@ -66,13 +67,16 @@ TEST(PcSettings, ProductionPlacesAreTextsAndPorts) {
     PcSettings s = loadPcSettings(IniDocument::parse(
         "[" + kSection +
         "]\nproductiondir=/srv/line 3/factory\nprinthost=\ncloudhost=cloud.example.net\n"
-        "cloudport=9081\nmqttcloudserver=mqtt.line3.example.net\n"));
+        "cloudport=9081\nmqttcloudserver=mqtt.line3.example.net\nparamhistory=0\n"
+        "record=postgresql://line@db/factory\n"));
     EXPECT_EQ(s.productionDir, "/srv/line 3/factory");
     EXPECT_EQ(s.printHost, "127.0.0.1");  // empty reads as the default
     EXPECT_EQ(s.printPort, 12345);
     EXPECT_EQ(s.cloudHost, "cloud.example.net");
     EXPECT_EQ(s.cloudPort, 9081);
     EXPECT_EQ(s.mqttCloudServer, "mqtt.line3.example.net");
+    EXPECT_EQ(s.paramHistory, 0);
+    EXPECT_EQ(s.record, "postgresql://line@db/factory");
     EXPECT_EQ(loadPcSettings(IniDocument::parse(savePcSettings(s).toText())), s);
 }
 

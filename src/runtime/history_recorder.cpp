@@ -1,0 +1,47 @@
+#include "history_recorder.h"
+
+namespace dtu {
+
+std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
+                                    const DeviceParams& params, QString& message) {
+    entry.time = historyTimeNow();
+    const auto bytes = historyRecord(params);
+    QString error;
+    std::optional<std::span<const std::uint8_t>> span;
+    if (bytes) span = std::span<const std::uint8_t>(*bytes);
+    if (!history.record(entry, span, error)) {
+        message = QStringLiteral("parameter history not recorded in %1: %2")
+                      .arg(history.describe(), error);
+        return std::nullopt;
+    }
+    return entry.id;
+}
+
+HistoryRecorder::HistoryRecorder(Session& session, ParamHistory& history, QString station,
+                                 QObject* parent)
+    : QObject(parent), m_session(session), m_history(history), m_station(std::move(station)) {
+    connect(&session, &Session::decoded, this, [this](const DecodeResult& r) {
+        if (!r.sawItem1) return;
+        setHistoryIdentity(m_device, m_session.params());
+        add(HistoryKind::Read);
+    });
+    connect(&session, &Session::commandDone, this, [this](PendingCommand c, bool answered) {
+        if (c == PendingCommand::Save && answered) add(HistoryKind::Save);
+    });
+}
+
+void HistoryRecorder::add(HistoryKind kind) {
+    if (!m_active) return;
+    HistoryEntry e = m_device;
+    e.station = m_station.toStdString();
+    e.port = m_session.port().path().toStdString();
+    e.kind = kind;
+    e.result = std::string(kHistoryOk);
+    QString message;
+    if (const auto id = recordHistory(m_history, e, m_session.params(), message))
+        emit recorded(*id);
+    else
+        emit failed(message);
+}
+
+}  // namespace dtu

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "param_history.h"
+#include "session.h"
+
+namespace dtu {
+
+// Adds the entry (its station, port, device, kind and result filled in) now, keeping params
+// as the history keeps a record. Returns the entry's id; on failure nothing, with a message
+// naming the record and the reason.
+std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
+                                    const DeviceParams& params, QString& message);
+
+// Keeps a session's every full read answer and acknowledged save in the parameter history,
+// for the window and the command line alike. An entry that cannot be written is reported by
+// failed() and dropped: the device operation goes on as if nothing happened. A save is the
+// device's that the session last read; the record saved may come from a file and name another
+// device, or none.
+class HistoryRecorder : public QObject {
+    Q_OBJECT
+public:
+    HistoryRecorder(Session& session, ParamHistory& history, QString station,
+                    QObject* parent = nullptr);
+
+    // While off, nothing is recorded (an operation that records its own entry).
+    void setActive(bool on) { m_active = on; }
+
+signals:
+    void recorded(qint64 id);
+    void failed(const QString& message);
+
+private:
+    void add(HistoryKind kind);
+
+    Session& m_session;
+    ParamHistory& m_history;
+    QString m_station;
+    bool m_active = true;
+    HistoryEntry m_device;  // the identity of the last full read; none before one
+};
+
+}  // namespace dtu
