@@ -5,7 +5,7 @@ namespace dtu {
 std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
                                     const DeviceParams& params, QString& message) {
     entry.time = historyTimeNow();
-    setHistoryIdentity(entry, params);
+    if (entry.imei.empty()) setHistoryIdentity(entry, params);
     const auto bytes = historyRecord(params);
     QString error;
     std::optional<std::span<const std::uint8_t>> span;
@@ -22,22 +22,31 @@ HistoryRecorder::HistoryRecorder(Session& session, ParamHistory& history, QStrin
                                  QObject* parent)
     : QObject(parent), m_session(session), m_history(history), m_station(std::move(station)) {
     connect(&session, &Session::decoded, this, [this](const DecodeResult& r) {
-        if (r.sawItem1) add(HistoryKind::Read);
+        if (!r.sawItem1) return;
+        m_device = {};
+        setHistoryIdentity(m_device, m_session.params());
+        add(HistoryKind::Read, {}, m_session.params());
+    });
+    connect(&session, &Session::portOpenChanged, this, [this](bool open) {
+        if (!open) m_device = {};
+    });
+    // Commands are disabled just as a command's frame goes out, after a save collected it.
+    connect(&session, &Session::commandsEnabledChanged, this, [this](bool enabled) {
+        if (!enabled) m_sent = m_session.params();
     });
     connect(&session, &Session::commandDone, this, [this](PendingCommand c, bool answered) {
-        if (c == PendingCommand::Save && answered) add(HistoryKind::Save);
+        if (c == PendingCommand::Save && answered) add(HistoryKind::Save, m_device, m_sent);
     });
 }
 
-void HistoryRecorder::add(HistoryKind kind) {
+void HistoryRecorder::add(HistoryKind kind, HistoryEntry e, const DeviceParams& params) {
     if (!m_active) return;
-    HistoryEntry e;
     e.station = m_station.toStdString();
     e.port = m_session.port().path().toStdString();
     e.kind = kind;
     e.result = std::string(kHistoryOk);
     QString message;
-    if (const auto id = recordHistory(m_history, e, m_session.params(), message))
+    if (const auto id = recordHistory(m_history, e, params, message))
         emit recorded(*id);
     else
         emit failed(message);
