@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include "files/param_file.h"
+#include "form_widgets.h"
 #include "window_fixture.h"
 
 namespace dtu {
@@ -18,6 +21,7 @@ namespace {
 
 namespace f = fields;
 
+using form::qs;
 using uitest::waitFor;
 
 // The window as the program builds it, keeping its history in a record of its own.
@@ -119,6 +123,24 @@ TEST_F(HistoryWindow, OneClickConfigurationIsKeptAsSentForTheDeviceOnThePort) {
     const auto kept = history->history()->entry(save.id, error);
     ASSERT_TRUE(kept && kept->params) << error.toStdString();
     EXPECT_EQ(kept->params->get(f::serverAPort), 7002);
+}
+
+TEST_F(HistoryWindow, ARecordThatIsBusyCostsTheSaveNothingAndSaysSo) {
+    read();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(qs(settings.record));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        type("serverAPort", QStringLiteral("7003"));
+        click(find<QPushButton>("saveButton"));
+        saved(1);
+        EXPECT_TRUE(receiveBoxHas(QStringLiteral("parameter history not recorded")));
+        EXPECT_EQ(device->image().get(f::serverAPort), 7003);
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
 }  // namespace
