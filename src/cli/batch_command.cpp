@@ -20,7 +20,9 @@
 #include "device_commands.h"
 #include "device_provisioner.h"
 #include "file_io.h"
+#include "history_recorder.h"
 #include "link/command_flow.h"
+#include "pc_settings_file.h"
 #include "port_identity.h"
 #include "production/batch_plan.h"
 #include "production/record_text.h"
@@ -82,6 +84,7 @@ struct BatchSetup {
     std::size_t jobs = 0;            // 0: all at once
     QString station;
     QString productionDir;
+    ParamHistory* history = nullptr;  // none with --no-history
 };
 
 class BatchRun {
@@ -306,7 +309,10 @@ private:
             r.mac = qs(id.mac);
             r.model = qs(id.model);
             r.firmwareVersion = qs(id.firmwareVersion);
-            if (steps.saved()) r.paramsSha256 = paramsHash(steps.record());
+            if (steps.saved()) {
+                r.paramsSha256 = paramsHash(steps.record());
+                keepHistory(e, steps.record());
+            }
         }
         r.result = e.result;
         if (e.result != ProvisionResult::Succeeded) {
@@ -316,6 +322,21 @@ private:
         r.started = e.started;
         r.ended = e.ended;
         m_writer.add(r);
+    }
+
+    // The record the device was given, as its parameter history keeps it. Kept at once or
+    // not at all: the devices on the line wait for no writer.
+    void keepHistory(const BatchEntry& e, const DeviceParams& saved) {
+        if (!m_setup.history) return;
+        HistoryEntry h;
+        h.station = m_setup.station.toStdString();
+        h.port = e.port.toStdString();
+        h.kind = HistoryKind::Batch;
+        setHistoryIdentity(h, saved);
+        h.result = std::string(provisionResultName(e.result));
+        QString message;
+        if (!recordHistory(*m_setup.history, h, saved, message))
+            std::cerr << "dtuconf: " << escapeControls(message.toStdString()) << "\n";
     }
 
     bool everyRowOk() const {
@@ -385,7 +406,7 @@ int runBatch(const std::vector<std::string>& argv) {
         "--plan",    "--base",          "--baud", "--parity", "--stop", "--password", "--lang",
         "--record",  "--firmware",      "--ca",   "--cert",   "--key",  "--jobs",     "--ports",
         "--station", "--production-dir"};
-    const std::set<std::string> flags = {"--factory-reset", "--pieces"};
+    const std::set<std::string> flags = {"--factory-reset", "--pieces", "--no-history"};
     std::string error;
     auto args = Args::parse(argv, values, flags, error);
     if (args && !args->positional().empty()) error = "unexpected argument " + args->positional()[0];
@@ -470,6 +491,15 @@ int runBatch(const std::vector<std::string>& argv) {
     // Rows an earlier batch could not write go in first.
     const QString journal = journalPathFor(*target, setup.productionDir);
     if (QFileInfo::exists(journal)) loadJournal(db, journal);
+
+    ParamHistory history;
+    if (!args->flag("--no-history") && loadPcSettingsFile().paramHistory) {
+        if (history.open(*target, ProvisioningDb::Mode::Append, why))
+            setup.history = &history;
+        else
+            std::cerr << "dtuconf: parameter history not recorded: "
+                      << escapeControls(why.toStdString()) << "\n";
+    }
 
     RecordWriter writer(db, journal);
     BatchRun run(setup, writer);

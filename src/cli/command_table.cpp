@@ -7,6 +7,7 @@
 #include "args.h"
 #include "batch_command.h"
 #include "check_command.h"
+#include "history_command.h"
 #include "offline_commands.h"
 #include "poll_commands.h"
 #include "records_command.h"
@@ -92,22 +93,32 @@ const std::vector<Command>& commands() {
          .help = "find the device's baud rate"},
         {.name = "read",
          .group = kDevice,
-         .usage = "read [-o FILE] [--json]",
+         .usage = "read [-o FILE] [--json] [--no-history] [--record DB]",
          .help = "read the parameters and the status; -o:\n"
-                 "write them to FILE (.cfg or .json)"},
+                 "write them to FILE (.cfg or .json); kept in\n"
+                 "the parameter history unless --no-history"},
         {.name = "save",
          .group = kDevice,
-         .usage = "save FILE",
+         .usage = "save FILE [--no-history] [--record DB]",
          .help = "send a parameter file as it stands",
          .minArgs = 1,
          .maxArgs = 1},
         {.name = "set",
          .group = kDevice,
-         .usage = "set NAME=VALUE...",
+         .usage = "set NAME=VALUE... [--no-history] [--record DB]",
          .help = "read, change the fields, save; a VALUE is\n"
                  "JSON when it parses as JSON, else text",
          .minArgs = 1,
          .maxArgs = SIZE_MAX},
+        {.name = "restore",
+         .group = kDevice,
+         .usage = "restore ID [--yes] [--any-device] [--no-history] [--record DB]",
+         .help = "put a history entry's parameters back: read,\n"
+                 "show what changes, ask (unless --yes), save,\n"
+                 "read back and verify; refused for another\n"
+                 "device's entry unless --any-device",
+         .minArgs = 1,
+         .maxArgs = 1},
         {.name = "reboot", .group = kDevice, .usage = "reboot", .help = "restart the device"},
         {.name = "reset", .group = kDevice, .usage = "reset", .help = "factory reset"},
         {.name = "deep-reset",
@@ -176,7 +187,7 @@ const std::vector<Command>& commands() {
                   " [--baud N|auto] [--parity P] [--stop S] [--password PW] [--pieces]\n"
                   " [--lang zh|en] [--firmware F.bin [--factory-reset]]\n"
                   " [--ca F [--cert F] [--key F]] [--station NAME] [--production-dir DIR]\n"
-                  " [--record FILE|postgresql://USER@HOST[:PORT]/DB]",
+                  " [--record FILE|postgresql://USER@HOST[:PORT]/DB] [--no-history]",
          .help = "provision many devices at once, one per port,\n"
                  "each read, saved, read back and verified",
          .run = runBatch},
@@ -187,6 +198,19 @@ const std::vector<Command>& commands() {
          .help = "list the provisioning record, or load into it\n"
                  "the rows a batch kept in a journal",
          .run = runRecords},
+        {.name = "history",
+         .group = kProduction,
+         .usage = "history [--imei X] [--limit N] [--json | --csv] [--record DB]\n"
+                  " [--production-dir DIR]\n"
+                  "history show ID [-o FILE] [--record DB]\n"
+                  "history diff ID [ID2] [--record DB]\n"
+                  "history prune --keep N [--record DB]",
+         .help = "the parameter history: every read, save,\n"
+                 "restore and batch device, newest first, with\n"
+                 "the fields changed since the device's entry\n"
+                 "before; show or diff an entry (against the\n"
+                 "one before, or ID2), keep N per device",
+         .run = runHistory},
     };
     return table;
 }

@@ -28,6 +28,14 @@ bool stdoutIsTerminal() {
 #endif
 }
 
+bool stdinIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdin)) != 0;
+#else
+    return isatty(STDIN_FILENO) == 1;
+#endif
+}
+
 int terminalColumns() {
     constexpr int kAssumed = 100;
 #ifdef _WIN32
@@ -89,6 +97,12 @@ void printParams(const DeviceParams& params, bool json) {
         return;
     }
     for (const auto& line : paramsToLines(params)) std::cout << line << "\n";
+}
+
+int printDifferences(const std::vector<FieldDifference>& diffs) {
+    for (const auto& d : diffs)
+        std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
+    return diffs.empty() ? kExitOk : kExitFailed;
 }
 
 void printHexLine(std::span<const std::uint8_t> bytes) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "args.h"
+#include "files/param_json.h"
 #include "link/frame.h"
 #include "params/device_params.h"
 #include "params/item_codec.h"
@@ -18,6 +19,7 @@ inline constexpr std::size_t kMaxInputFile = 16 * 1024 * 1024;
 
 // Whether stdout is a terminal (progress is drawn in place there), and how wide it is.
 bool stdoutIsTerminal();
+bool stdinIsTerminal();
 int terminalColumns();
 
 // Prints "dtuconf: message" on stderr and returns code.
@@ -30,6 +32,8 @@ int loadParams(const std::string& path, DeviceParams& params);
 // Writes the parameter set as .json (by extension) or as the raw parameter file, atomically.
 int saveParams(const std::string& path, const DeviceParams& params);
 void printParams(const DeviceParams& params, bool json);
+// "name: before -> after" for each difference; kExitFailed when there is any, as diff exits.
+int printDifferences(const std::vector<FieldDifference>& diffs);
 void printHexLine(std::span<const std::uint8_t> bytes);
 
 // The device-lock password of --password: exactly 8 characters in the device's character set.

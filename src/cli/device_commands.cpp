@@ -12,6 +12,7 @@
 #include "command_table.h"
 #include "common.h"
 #include "files/param_json.h"
+#include "history_command.h"
 #include "io_commands.h"
 #include "mqtt_status_command.h"
 #include "params/field_table.h"
@@ -350,6 +351,11 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
             return rc;
     }
 
+    RestoreJob restore;
+    if (name == "restore") {
+        if (int rc = prepareRestore(*args, restore); rc != kExitOk) return rc;
+    }
+
     int argc = 1;
     char arg0[] = "dtuconf";
     char* argvQt[] = {arg0, nullptr};
@@ -361,6 +367,9 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
     Session& s = run.session();
     s.setFactoryRecordDir(productionDirOption(*args));
     if (int rc = run.open(name == "probe"); rc != kExitOk || name == "probe") return rc;
+    // Only once there is a device to keep a history of.
+    DeviceHistory history;
+    if (recordsHistory(name)) history = attachHistory(s, *args);
 
     if (isTransferCommand(name)) return runTransfer(transfer, s);
     if (isIoCommand(name)) return runIo(io, s);
@@ -405,10 +414,14 @@ int runDeviceCommand(const std::string& name, const std::vector<std::string>& ar
         }
         if (int rc = run.command(PendingCommand::Save, [&] { return flow.save(); }); rc != kExitOk)
             return rc;
-        for (const auto& d : diffParams(before, s.params()))
-            std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
+        printDifferences(diffParams(before, s.params()));
         return kExitOk;
     }
+    if (name == "restore")
+        return runRestore(restore, s, history, {readAll, [&] {
+                                                    return run.command(PendingCommand::Save,
+                                                                       [&] { return flow.save(); });
+                                                }});
     if (name == "reboot") return run.command(PendingCommand::Reboot, [&] { return flow.reboot(); });
     if (name == "reset")
         return run.command(PendingCommand::Reset, [&] { return flow.factoryReset(); });

@@ -181,10 +181,7 @@ int runDiff(const std::vector<std::string>& argv) {
         }
         return a == b ? kExitOk : kExitFailed;
     }
-    const auto diffs = diffParams(a, b);
-    for (const auto& d : diffs)
-        std::cout << d.field->name << ": " << d.before << " -> " << d.after << "\n";
-    return diffs.empty() ? kExitOk : kExitFailed;
+    return printDifferences(diffParams(a, b));
 }
 
 }  // namespace dtu::cli

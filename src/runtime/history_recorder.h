@@ -8,15 +8,17 @@
 
 namespace dtu {
 
-// Adds an entry of the given kind for the device whose record params is (unless entry names
-// the device already), with the station, port and result given in entry. Returns the entry's id; on
-// failure nothing, with a message naming the record and the reason.
+// Adds the entry (its station, port, device, kind and result filled in) now, keeping params
+// as the history keeps a record. Returns the entry's id; on failure nothing, with a message
+// naming the record and the reason.
 std::optional<qint64> recordHistory(ParamHistory& history, HistoryEntry entry,
                                     const DeviceParams& params, QString& message);
 
 // Keeps a session's every full read answer and acknowledged save in the parameter history,
 // for the window and the command line alike. An entry that cannot be written is reported by
-// failed() and dropped: the device operation goes on as if nothing happened.
+// failed() and dropped: the device operation goes on as if nothing happened. A save is the
+// device's that the session last read; the record saved may come from a file and name another
+// device, or none.
 class HistoryRecorder : public QObject {
     Q_OBJECT
 public:
@@ -33,15 +35,13 @@ signals:
     void failed(const QString& message);
 
 private:
-    void add(HistoryKind kind, HistoryEntry entry, const DeviceParams& params);
+    void add(HistoryKind kind, const DeviceParams& params);
 
     Session& m_session;
     ParamHistory& m_history;
     QString m_station;
     bool m_active = true;
-    // The device the port's last full read answered for: a save names it, not whatever device
-    // an imported file came from.
-    HistoryEntry m_device;
+    HistoryEntry m_device;  // the identity of the last full read; none before one
     // The record as the last command went out: a save is kept as sent, whatever became of the
     // record before its answer (one-click configuration clears it at once).
     DeviceParams m_sent;

@@ -1,6 +1,7 @@
 #include "param_history.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QVariant>
@@ -47,6 +48,13 @@ std::optional<HistoryEntry> entryFromQuery(const QSqlQuery& q, QString& error) {
 }
 
 }  // namespace
+
+std::optional<RecordTarget> historyRecordTarget(const QString& spec, const QString& productionDir,
+                                                QString& error) {
+    auto target = parseRecordTarget(spec, productionDir, error);
+    if (target && spec.isEmpty()) QDir().mkpath(productionDir);
+    return target;
+}
 
 std::string historyTimeNow() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();

@@ -67,6 +67,11 @@ private:
     std::unique_ptr<QSqlQuery> m_addEntry;
 };
 
+// Where the history is kept: spec (a --record value or the PC settings' record), or when it
+// is empty the provisioning record in the production folder, which is then made when missing.
+std::optional<RecordTarget> historyRecordTarget(const QString& spec, const QString& productionDir,
+                                                QString& error);
+
 // The current time as the entries keep it.
 std::string historyTimeNow();
 

@@ -2,8 +2,6 @@
 
 #include <QCheckBox>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -58,10 +56,7 @@ WindowHistory::WindowHistory(Session& session, const PcSettings& settings, QObje
     : QObject(parent) {
     if (settings.paramHistory == 0) return;
     QString error;
-    const auto target = parseRecordTarget(qs(settings.record), productionDir(settings), error);
-    // The default record goes into the production folder, which may not exist yet.
-    if (target && target->kind == RecordTarget::Kind::Sqlite)
-        QDir().mkpath(QFileInfo(target->file).absolutePath());
+    const auto target = historyRecordTarget(qs(settings.record), productionDir(settings), error);
     if (!target || !m_history.open(*target, ProvisioningDb::Mode::Append, error)) {
         session.appendLine(QStringLiteral("parameter history off: %1: %2\r\n")
                                .arg(target ? target->describe() : qs(settings.record), error));

@@ -22,10 +22,13 @@
 
 #include "support/event_loop.h"
 #include "support/pg_server.h"
+#include "support/private_home.h"
 #include "support/process.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::RunResult;
 using test::SimProcess;

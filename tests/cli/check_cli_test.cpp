@@ -9,10 +9,13 @@
 
 #include "support/event_loop.h"
 #include "support/mqtt_broker.h"
+#include "support/private_home.h"
 #include "support/process.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::MqttBroker;
 using test::RunResult;

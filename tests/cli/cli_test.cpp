@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/private_home.h"
 #include "support/process.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::Bytes;
 

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "link/command_flow.h"
+#include "support/private_home.h"
 #include "support/process.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::RunResult;
 using test::SimProcess;

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "support/private_home.h"
 #include "support/process.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::RunResult;
 
@@ -59,7 +62,8 @@ TEST(ProgramHelp, EveryCommandHasItsHelpAndIsInTheOverview) {
     const RunResult read = dtuconf({"--port", "/nonexistent/tty", "read", "-o", "x.cfg", "--help"});
     EXPECT_EQ(read.code, 0) << read.err;
     EXPECT_EQ(lines(read.out).at(0),
-              "usage: dtuconf [--port PATH | --sim] [OPTIONS] read [-o FILE] [--json]");
+              "usage: dtuconf [--port PATH | --sim] [OPTIONS] read [-o FILE] [--json] "
+              "[--no-history] [--record DB]");
     EXPECT_NE(read.out.find("--baud N|auto"), std::string::npos);
     EXPECT_EQ(dtuconf({"help", "diff"}).out, dtuconf({"diff", "-h"}).out);
     // After "--" it is an argument, not a request for help.
@@ -221,6 +225,7 @@ TEST(BashCompletion, OffersCommandsOptionsFieldsAndValues) {
               (std::set<std::string>{"modbusItems[63].jsonName="}));
     EXPECT_TRUE(complete({"--sim", "set", "serverAHost", "=", ""}).empty());
     EXPECT_TRUE(complete({"--sim", "label", "--model", ""}).empty());
+    EXPECT_EQ(complete({"history", "p"}), (std::set<std::string>{"prune"}));
 }
 
 }  // namespace

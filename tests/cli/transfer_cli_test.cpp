@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "support/private_home.h"
 #include "support/process.h"
 #include "transfer/cert_transfer.h"
 #include "transfer_receiver.h"
 
 namespace dtu {
 namespace {
+
+[[maybe_unused]] const bool kPrivateHome = test::usePrivateHome();
 
 using test::RunResult;
 using test::SimProcess;

@@ -28,6 +28,7 @@ std::int64_t add(ParamHistory& h, HistoryKind kind, const DeviceParams& p) {
     e.port = "/dev/ttyUSB0";
     e.kind = kind;
     e.result = "ok";
+    setHistoryIdentity(e, p);
     QString message;
     const auto id = recordHistory(h, e, p, message);
     EXPECT_TRUE(id) << message.toStdString();
