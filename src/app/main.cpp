@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app_icon.h"
+#include "history_dialog.h"
 #include "main_window.h"
 #include "pc_settings_file.h"
 #include "session.h"
@@ -74,7 +75,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<dtu::sim::PtyServer> simulated;  // outlives the session's port
 #endif
     dtu::Session session;
-    dtu::MainWindow window(session, dtu::loadPcSettingsFile());
+    const dtu::PcSettings settings = dtu::loadPcSettingsFile();
+    dtu::MainWindow window(session, settings);
+    dtu::WindowHistory history(session, settings);
+    window.setHistory(&history);
     QObject::connect(&window, &dtu::MainWindow::closing, [&window](const dtu::PcSettings& s) {
         // The window is going away: a settings file that could not be saved is said now.
         std::string error;

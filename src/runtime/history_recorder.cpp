@@ -23,14 +23,21 @@ HistoryRecorder::HistoryRecorder(Session& session, ParamHistory& history, QStrin
     connect(&session, &Session::decoded, this, [this](const DecodeResult& r) {
         if (!r.sawItem1) return;
         setHistoryIdentity(m_device, m_session.params());
-        add(HistoryKind::Read);
+        add(HistoryKind::Read, m_session.params());
+    });
+    connect(&session, &Session::portOpenChanged, this, [this](bool open) {
+        if (!open) m_device = {};  // another device may be on the port when it opens again
+    });
+    // Commands are disabled just as a command's frame goes out, after a save collected it.
+    connect(&session, &Session::commandsEnabledChanged, this, [this](bool enabled) {
+        if (!enabled) m_sent = m_session.params();
     });
     connect(&session, &Session::commandDone, this, [this](PendingCommand c, bool answered) {
-        if (c == PendingCommand::Save && answered) add(HistoryKind::Save);
+        if (c == PendingCommand::Save && answered) add(HistoryKind::Save, m_sent);
     });
 }
 
-void HistoryRecorder::add(HistoryKind kind) {
+void HistoryRecorder::add(HistoryKind kind, const DeviceParams& params) {
     if (!m_active) return;
     HistoryEntry e = m_device;
     e.station = m_station.toStdString();
@@ -38,7 +45,7 @@ void HistoryRecorder::add(HistoryKind kind) {
     e.kind = kind;
     e.result = std::string(kHistoryOk);
     QString message;
-    if (const auto id = recordHistory(m_history, e, m_session.params(), message))
+    if (const auto id = recordHistory(m_history, e, params, message))
         emit recorded(*id);
     else
         emit failed(message);

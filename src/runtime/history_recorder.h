@@ -27,19 +27,24 @@ public:
 
     // While off, nothing is recorded (an operation that records its own entry).
     void setActive(bool on) { m_active = on; }
+    // The IMEI of the device on the port as its last full read reported it; empty before one.
+    const std::string& deviceImei() const { return m_device.imei; }
 
 signals:
     void recorded(qint64 id);
     void failed(const QString& message);
 
 private:
-    void add(HistoryKind kind);
+    void add(HistoryKind kind, const DeviceParams& params);
 
     Session& m_session;
     ParamHistory& m_history;
     QString m_station;
     bool m_active = true;
     HistoryEntry m_device;  // the identity of the last full read; none before one
+    // The record as the last command went out: a save is kept as sent, whatever became of the
+    // record before its answer (one-click configuration clears it at once).
+    DeviceParams m_sent;
 };
 
 }  // namespace dtu

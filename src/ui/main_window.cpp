@@ -34,6 +34,7 @@
 #include "files/param_file.h"
 #include "firmware_dialog.h"
 #include "form_widgets.h"
+#include "history_dialog.h"
 #include "http_dialog.h"
 #include "label_print.h"
 #include "lock_dialog.h"
@@ -53,6 +54,7 @@
 #include "status/status_report.h"
 #include "text/gbk.h"
 #include "text/hex.h"
+#include "text/history_texts.h"
 #include "tls_dialog.h"
 
 namespace dtu {
@@ -231,6 +233,9 @@ void MainWindow::buildMenus() {
     connect(m_exportAction, &QAction::triggered, this, &MainWindow::exportWithDialog);
     connect(m_toolsMenu->addAction(QStringLiteral("深度恢复出厂")), &QAction::triggered, this,
             [this] { m_session.flow().deepReset(); });
+    m_historyAction = m_toolsMenu->addAction(QString());
+    m_historyAction->setEnabled(false);
+    connect(m_historyAction, &QAction::triggered, this, &MainWindow::openHistoryDialog);
     m_toolsMenu->addSeparator();
     m_toolsMenu->setToolTipsVisible(true);  // the whole path of the production folder
     m_productionDirAction = m_toolsMenu->addAction(QString());
@@ -721,6 +726,8 @@ void MainWindow::retranslate() {
     m_toolsMenu->setTitle(text(kTextTools));
     m_importAction->setText(text(kTextImportConfig));
     m_exportAction->setText(text(kTextExportConfig));
+    m_historyAction->setText(qs(m_lang == Language::English ? historyText::kMenuItem.english
+                                                            : historyText::kMenuItem.chinese));
     showProductionDir();
 
     for (std::size_t i = 0; i < m_portLabels.size(); ++i)
@@ -1089,6 +1096,28 @@ void MainWindow::oneClickConfigure() {
     m_session.flow().save();  // the file as it stands, nothing collected from the window
     params.clear();
     applyProductionEnabling();
+}
+
+void MainWindow::setHistory(WindowHistory* history) {
+    m_history = history;
+    m_historyAction->setEnabled(history && history->history());
+}
+
+void MainWindow::openHistoryDialog() {
+    auto* dialog = new HistoryDialog(
+        *m_history->history(), qs(m_history->deviceImei()),
+        [this] {
+            DeviceParams record = m_session.params();
+            collectMainForm(form(), record, m_lang);
+            return record;
+        },
+        m_lang, this);
+    // An entry comes into the form the way an imported file does.
+    connect(dialog, &HistoryDialog::loadRequested, this, [this](const DeviceParams& record) {
+        loadParamsImage(paramsImage(record), m_session.params());
+        showLoadedFile();
+    });
+    openModal(dialog);
 }
 
 void MainWindow::exportWithDialog() {

@@ -23,6 +23,7 @@ class ClickLabel;
 class CloudRegistration;
 class PrintServiceProbe;
 class Session;
+class WindowHistory;
 struct DecodeResult;
 
 // The main window: a view over the shared session. It shows the record in its controls,
@@ -51,6 +52,9 @@ public:
     void oneClickConfigure();
     // The production folder, as the tools menu item sets it after its folder chooser.
     void setProductionDir(const QString& dir);
+
+    // The session's parameter history, for the tools menu's History (none: the item is off).
+    void setHistory(WindowHistory* history);
 
     // The parameter controls as values, and back.
     MainForm form() const;
@@ -99,6 +103,7 @@ private:
     void openDataCacheDialog();
     void openGpsDialog();
     void openUserSettingsDialog();
+    void openHistoryDialog();
     void openRelayDialog();
     void openSerialFilterDialog();
     void openTimedSendDialog();
@@ -134,6 +139,8 @@ private:
     QAction* m_importAction = nullptr;
     QAction* m_exportAction = nullptr;
     QAction* m_productionDirAction = nullptr;
+    QAction* m_historyAction = nullptr;
+    WindowHistory* m_history = nullptr;
 
     // Port row
     std::array<QLabel*, 5> m_portLabels{};
