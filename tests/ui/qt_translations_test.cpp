@@ -25,7 +25,7 @@ std::string stockTexts(QWidget* window) {
     return texts.join(QLatin1Char('|')).toStdString();
 }
 
-TEST_F(Window, QtsOwnDialogsFollowTheLanguageMenu) {
+TEST_F(Window, StockDialogsFollowTheLanguageMenu) {
     const std::string chinese = stockTexts(window.get());
     EXPECT_EQ(chinese, "确定|查找范围：");
     menuAction(QStringLiteral("English"))->trigger();
