@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("dtuconf"));  // names the settings folder
     QApplication::setApplicationVersion(QStringLiteral(DTUCONF_VERSION));
     QApplication::setWindowIcon(dtu::applicationIcon());  // every window and dialog shows it
+    // The desktop's own file chooser speaks the desktop's language; Qt's follows the window's.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     if (!parser.parse(QApplication::arguments())) {
         std::fprintf(stderr, "dtuconf-gui: %s\nTry 'dtuconf-gui --help'.\n",
                      parser.errorText().toLocal8Bit().constData());

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <random>
 
@@ -24,8 +25,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Longest sleep of the serving loop: how quickly a stop request is seen at worst.
-constexpr auto kIdlePoll = 100ms;
 // With no tool on the line the terminal may report a hang-up on every poll; look again later.
 constexpr auto kHangUpPause = 20ms;
 // Paced output is written in pieces of about this much wire time.
@@ -334,9 +333,9 @@ void PtyServer::run() {
             }
         }
 
-        // Sleep until the next thing is due.
-        Clock::time_point next =
-            now + (hungUp || hangUpAt ? Clock::duration(kHangUpPause) : kIdlePoll);
+        // Sleep until the next thing is due; with nothing due, until the tool writes or a stop
+        // request comes through the wake-up pipe (an idle device costs no wake-ups).
+        Clock::time_point next = hungUp || hangUpAt ? now + kHangUpPause : Clock::time_point::max();
         if (!incoming.empty()) {
             const Incoming& in = incoming.front();
             const std::size_t upTo = std::min(in.bytes.size(), in.delivered + pacedChunk);
@@ -348,8 +347,12 @@ void PtyServer::run() {
         }
         if (!outgoing.empty() && !writeBlocked)
             next = std::min(next, paced ? chunkDue(outgoing.front()) : outgoing.front().notBefore);
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
-        const int timeout = static_cast<int>(std::max<std::int64_t>(0, wait.count()));
+        int timeout = -1;
+        if (next != Clock::time_point::max()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+            timeout = static_cast<int>(
+                std::clamp<std::int64_t>(wait.count(), 0, std::numeric_limits<int>::max()));
+        }
 
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {m_master, 0, 0}};
         // While the terminal reports a hang-up, polling it would return at once: only sleep.

@@ -20,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSerialPortInfo>
 #include <QShortcut>
 #include <QStringDecoder>
 #include <QTimer>
@@ -43,6 +42,7 @@
 #include "params/form_values.h"
 #include "pc_settings_file.h"
 #include "poll_dialog.h"
+#include "port_combo.h"
 #include "print_probe.h"
 #include "production/registration.h"
 #include "relay_dialog.h"
@@ -188,7 +188,7 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     connectSession();
 
     // Start-up: lists, remembered choices, language, operating guide, empty record, title.
-    setCombo(m_portCombo, settings.portIndex);
+    m_portCombo->chooseIndex(settings.portIndex);
     setCombo(m_baudCombo, settings.baudIndex);
     setCombo(m_parityCombo, settings.parityIndex);
     setCombo(m_dataBitsCombo, 0);
@@ -254,18 +254,7 @@ QWidget* MainWindow::buildPortRow() {
     row->setContentsMargins(0, 0, 0, 0);
     for (auto*& l : m_portLabels) l = new QLabel;
 
-    m_portCombo = newCombo("portCombo");
-    m_portCombo->setEditable(true);
-    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
-    m_portCombo->setMinimumContentsLength(12);
-    // The ports the system has; a pseudo-terminal's path can be typed.
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString path = info.systemLocation();
-        m_portCombo->addItem(info.description().isEmpty()
-                                 ? path
-                                 : QStringLiteral("%1 (%2)").arg(path, info.description()),
-                             path);
-    }
+    m_portCombo = new PortCombo;
     m_baudCombo = newCombo("baudCombo");
     m_baudCombo->addItem(QStringLiteral("AUTO"));
     fillCombo(m_baudCombo, kDeviceBaudEntries);
@@ -711,6 +700,7 @@ void MainWindow::fillLanguageCombos() {
 
 void MainWindow::setLanguage(Language lang) {
     m_lang = lang;
+    m_qtTexts.use(lang);
     m_session.setLanguage(lang);
     retranslate();
     fillLanguageCombos();
@@ -946,8 +936,7 @@ void MainWindow::applyEnabling() {
 // --- port and terminal ---
 
 void MainWindow::choosePort(const QString& path, int baudItem) {
-    m_portCombo->setCurrentIndex(-1);
-    m_portCombo->setEditText(path);
+    m_portCombo->choosePath(path);
     setCombo(m_baudCombo, baudItem);
 }
 
@@ -957,11 +946,7 @@ void MainWindow::togglePort() {
         m_session.closePort();
         return;
     }
-    // A listed port opens by its path; anything else typed is taken as a path.
-    const int i = m_portCombo->currentIndex();
-    const QString typed = m_portCombo->currentText().trimmed();
-    const QString path =
-        i >= 0 && m_portCombo->itemText(i) == typed ? m_portCombo->itemData(i).toString() : typed;
+    const QString path = m_portCombo->path();
     const int baud = m_baudCombo->currentIndex() <= 0 ? 0 : m_baudCombo->currentText().toInt();
     if (!m_session.openPort(path, baud, std::max(0, m_parityCombo->currentIndex()),
                             std::max(0, m_stopBitsCombo->currentIndex())) &&
@@ -971,7 +956,8 @@ void MainWindow::togglePort() {
 
 void MainWindow::setPortControlsOpen(bool open) {
     m_openButton->setText(text(open ? kTextClose : kTextOpen));
-    for (QComboBox* c : {m_portCombo, m_baudCombo, m_parityCombo, m_dataBitsCombo, m_stopBitsCombo})
+    for (QComboBox* c : {static_cast<QComboBox*>(m_portCombo), m_baudCombo, m_parityCombo,
+                         m_dataBitsCombo, m_stopBitsCombo})
         c->setEnabled(!open);
 }
 
@@ -1321,7 +1307,7 @@ PcSettings MainWindow::pcSettings() const {
     PcSettings s = m_kept;
     // Without the print service the list was never shown: the remembered model stays.
     if (m_productionMode) s.printerModel = m_modelCombo->currentIndex();
-    s.portIndex = m_portCombo->currentIndex();
+    s.portIndex = m_portCombo->chosenIndex();
     s.baudIndex = m_baudCombo->currentIndex();
     s.parityIndex = m_parityCombo->currentIndex();
     s.dataBitsIndex = m_dataBitsCombo->currentIndex();

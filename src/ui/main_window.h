@@ -5,6 +5,7 @@
 
 #include "files/pc_settings.h"
 #include "params/main_form.h"
+#include "qt_translations.h"
 #include "text/language.h"
 
 class QAction;
@@ -21,6 +22,7 @@ namespace dtu {
 
 class ClickLabel;
 class CloudRegistration;
+class PortCombo;
 class PrintServiceProbe;
 class Session;
 class WindowHistory;
@@ -122,6 +124,8 @@ private:
 
     Session& m_session;
     Language m_lang = Language::Chinese;
+    // Qt's own dialogs speak m_lang too.
+    QtTranslations m_qtTexts;
     PcSettings m_kept;  // values of the settings file that other windows own
     int m_memoryClicks = 0;
     bool m_statusShown = false;
@@ -144,7 +148,7 @@ private:
 
     // Port row
     std::array<QLabel*, 5> m_portLabels{};
-    QComboBox* m_portCombo = nullptr;
+    PortCombo* m_portCombo = nullptr;
     QComboBox* m_baudCombo = nullptr;
     QComboBox* m_parityCombo = nullptr;
     QComboBox* m_dataBitsCombo = nullptr;

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <thread>
 
 #include "line_speed.h"
@@ -114,16 +117,38 @@ TEST(SimPty, StaysSilentAtAnotherRate) {
     EXPECT_EQ(tool.receive(kProbeAnswerSize).size(), kProbeAnswerSize);
 }
 
-TEST(SimPty, KeepsServingWhenTheToolReopensThePort) {
+// How often each thread of this process has gone to sleep, by thread id.
+std::map<std::string, long> sleepsByThread() {
+    std::map<std::string, long> sleeps;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream status(task.path() / "status");
+        const std::string key = "voluntary_ctxt_switches:";
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with(key))
+                sleeps[task.path().filename().string()] = std::stol(line.substr(key.size()));
+    }
+    return sleeps;
+}
+
+TEST(SimPty, KeepsServingWhenTheToolReopensThePortAndSleepsBetween) {
+    const auto before = sleepsByThread();
     auto sim = startSim({});
     ASSERT_TRUE(sim);
+    std::string server;  // the thread the simulator started
+    for (const auto& [id, n] : sleepsByThread())
+        if (!before.contains(id)) server = id;
+    ASSERT_FALSE(server.empty());
     for (int round = 0; round < 2; ++round) {
         ToolPort tool(sim->path(), 9600);
         tool.send(kProbe);
         EXPECT_EQ(tool.receive(kProbeAnswerSize).size(), kProbeAnswerSize) << "round " << round;
     }
-    // Nobody on the line for a while: the server must not need anyone to carry on.
-    std::this_thread::sleep_for(50ms);
+    // Nobody on the line for a while: the server must not need anyone to carry on, and sleeps
+    // without waking until someone writes.
+    std::this_thread::sleep_for(100ms);
+    const long asleep = sleepsByThread()[server];
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sleepsByThread()[server], asleep) << "the idle server woke up";
     ToolPort tool(sim->path(), 9600);
     tool.send(kProbe);
     EXPECT_EQ(tool.receive(kProbeAnswerSize).size(), kProbeAnswerSize);
