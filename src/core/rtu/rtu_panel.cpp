@@ -188,13 +188,18 @@ void RtuPanel::onStep() {
         case Step::None:
             m_fx.stopTimer(RtuTimer::Step);
             break;
-        case Step::RelaySend:
+        case Step::RelaySend: {
+            // An answer since the click carried the relay as it was before it; the relay states
+            // count as fresh again a second after the click, and must show the click's.
+            const auto c = static_cast<std::size_t>(m_stepRelay);
+            m_live.liveRelays[c] = m_view.relayClosed[c] ? kRelayClose : kRelayOpen;
             m_live.liveRelaysFresh = false;
             m_fx.sendFrame(m_relayFrame);
             if (m_autoRefresh) m_fx.startTimer(RtuTimer::Poll, kPollAfterRelayMs);
             m_step = Step::RelayDone;
             m_fx.startTimer(RtuTimer::Step, kRelayDonePauseMs);
             break;
+        }
         case Step::RelayDone:
             m_live.liveRelaysFresh = false;
             m_view.relayEnabled[static_cast<std::size_t>(m_stepRelay)] = true;
