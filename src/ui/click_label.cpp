@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 
 namespace dtu {
 
@@ -31,6 +33,17 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    // A label draws no focus of its own; without this frame Tab would move to an unseen place.
+    if (!hasFocus()) return;
+    QPainter p(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = contentsRect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
 }
 
 void ClickLabel::changeEvent(QEvent* event) {

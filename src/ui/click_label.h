@@ -5,7 +5,8 @@
 namespace dtu {
 
 // A text that reacts to a click: the green links that open dialogs and the status fields that
-// copy themselves. Reachable with the keyboard: Tab to it, then Space or Enter.
+// copy themselves. Reachable with the keyboard: Tab to it (a focus frame shows it), then Space or
+// Enter.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
@@ -18,6 +19,7 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

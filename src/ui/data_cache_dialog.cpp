@@ -153,6 +153,7 @@ UserSettingsDialog::UserSettingsDialog(Language lang, QWidget* parent) : QDialog
     note->setEnabled(false);  // drawn as a remark
     layout->addWidget(note);
     layout->addStretch(1);
+    layout->addLayout(form::closingRow(this, lang, form::Closing::CloseOnly));
 }
 
 }  // namespace dtu

@@ -36,14 +36,22 @@ W* named(W* widget, const char* name) {
 }
 
 // The row that closes a dialog, at its right: OK, the default button, and Cancel unless the
-// dialog has none; Enter never presses Cancel. Named okButton and cancelButton.
-enum class Closing { OkOnly, OkCancel };
+// dialog has none; Enter never presses Cancel. Named okButton and cancelButton. A dialog with
+// nothing to accept has Close alone (closeButton), which rejects.
+enum class Closing { OkOnly, OkCancel, CloseOnly };
 inline QHBoxLayout* closingRow(QDialog* dialog, Language lang, Closing buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    if (buttons == Closing::CloseOnly) {
+        auto* close = named(new QPushButton(text(lang, kTextClose)), "closeButton");
+        close->setAutoDefault(false);  // Enter in an edit does not close the dialog
+        QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+        row->addWidget(close);
+        return row;
+    }
     auto* ok = named(new QPushButton(text(lang, kTextOk)), "okButton");
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
     row->addWidget(ok);
     if (buttons == Closing::OkCancel) {
         auto* cancel = named(new QPushButton(text(lang, kTextCancel)), "cancelButton");

@@ -239,8 +239,16 @@ void RtuDialog::showView() {
     const RtuPanelView& v = m_driver->panel().view();
     for (int i = 0; i < kRtuInputs; ++i) m_inputs[i]->setOn(v.inputActive[i]);
     for (int i = 0; i < kRtuRelays; ++i) {
-        m_relays[i]->setOn(v.relayClosed[i]);
-        m_relays[i]->setEnabled(v.relayEnabled[i]);
+        IoPicture* relay = m_relays[i];
+        relay->setOn(v.relayClosed[i]);
+        // Qt hands the focus of a widget it disables on to the next one (the input beside it);
+        // the relay takes it back once its click has gone out.
+        if (!v.relayEnabled[i] && focusWidget() == relay) m_relayWithFocus = i;
+        relay->setEnabled(v.relayEnabled[i]);
+        if (v.relayEnabled[i] && m_relayWithFocus == i) {
+            m_relayWithFocus = -1;
+            relay->setFocus(Qt::OtherFocusReason);
+        }
     }
     m_analog1->setText(qs(v.analog1));
     m_analog2->setText(qs(v.analog2));

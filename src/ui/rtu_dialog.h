@@ -49,6 +49,7 @@ private:
 
     std::array<IoPicture*, kRtuInputs> m_inputs{};
     std::array<IoPicture*, kRtuRelays> m_relays{};
+    int m_relayWithFocus = -1;  // disabled while it had the focus
     QCheckBox* m_autoRefresh = nullptr;
     QLabel* m_analog1 = nullptr;
     QLabel* m_analog2 = nullptr;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "form_widgets.h"
 #include "message_box.h"
 #include "params/field_table.h"
 #include "session.h"
@@ -132,6 +133,7 @@ TlsDialog::TlsDialog(Session& session, QWidget* parent)
     layout->addWidget(sums);
     layout->addLayout(buttons);
     layout->addLayout(progressRow);
+    layout->addLayout(form::closingRow(this, session.language(), form::Closing::CloseOnly));
 
     connect(&m_uploader, &CertUploader::progressChanged, this, [this](quint32 done, quint32 total) {
         m_progress->setRange(0, static_cast<int>(total));

@@ -77,7 +77,7 @@ TEST_F(OptionDialogs, UserSettingsOffersNothingItCannotDo) {
         EXPECT_FALSE(button->toolTip().isEmpty()) << name;
     }
     EXPECT_TRUE(in<QLineEdit>(dialog, "readData")->text().isEmpty());
-    ASSERT_TRUE(closeWith(dialog, nullptr));
+    ASSERT_TRUE(closeWith(dialog, "closeButton"));
     EXPECT_EQ(session.params(), before);
 }
 

@@ -2,6 +2,7 @@
 // driven offscreen against a simulated RTU on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -135,6 +136,49 @@ TEST_F(RtuForms, AutoRefreshShowsTheDeviceMovingARelaySwitchesAndCalibrationIsAc
     click(in<QPushButton>(rtu, "viewCoefficients"));
     EXPECT_EQ(waitForMessage(rtu), QStringLiteral(" adc0: 10012 adc1: 9987"));
     EXPECT_TRUE(closeWith(rtu, "cancelButton"));
+}
+
+TEST_F(RtuForms, OpeningShowsTheDevicesStateWithoutAutoRefresh) {
+    RtuDialog* rtu = openRtu();
+    ASSERT_TRUE(rtu);
+    // The answer to the opening's poll: the analogue readings leave their resting text.
+    ASSERT_TRUE(waitFor([&] { return in<QLabel>(rtu, "analog1")->text() != "0.0"; }));
+    auto* y2 = in<IoPicture>(rtu, "relayY2");
+    click(y2);  // closes it on the device
+    ASSERT_TRUE(waitFor([&] { return y2->isEnabled(); }));
+    EXPECT_TRUE(closeWith(rtu, "cancelButton"));
+
+    rtu = openRtu();
+    ASSERT_TRUE(rtu);
+    EXPECT_FALSE(in<QCheckBox>(rtu, "autoRefresh")->isChecked());
+    EXPECT_TRUE(waitFor([&] { return in<IoPicture>(rtu, "relayY2")->isOn(); }));
+    EXPECT_FALSE(in<IoPicture>(rtu, "relayY1")->isOn());
+}
+
+TEST_F(RtuForms, KeyboardFocusShowsOnALinkAndStaysOnAClickedRelay) {
+    RtuDialog* rtu = openRtu();
+    ASSERT_TRUE(rtu);
+    QApplication::setActiveWindow(rtu);  // offscreen, the main window would stay the active one
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rtu));
+
+    auto* link = in<ClickLabel>(rtu, "linkageRules");
+    const QImage unfocused = link->grab().toImage();
+    in<QCheckBox>(rtu, "linkage")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), link);
+    EXPECT_NE(link->grab().toImage(), unfocused);  // its focus frame
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        QTest::keyClick(link, key);
+        auto* rules = rtu->findChild<OutputRulesDialog*>();
+        ASSERT_TRUE(rules && rules->isVisible()) << key;
+        ASSERT_TRUE(closeWith(rules, "cancelButton"));
+    }
+
+    // While its frame is on its way the relay is disabled; the focus comes back to it after.
+    auto* y3 = in<IoPicture>(rtu, "relayY3");
+    click(y3);
+    ASSERT_TRUE(waitFor([&] { return y3->isEnabled(); }));
+    EXPECT_EQ(rtu->focusWidget(), y3);
 }
 
 TEST_F(RtuForms, SettingsReachTheDeviceWithTheSaveAndCancelKeepsNothing) {

@@ -275,7 +275,7 @@ TEST_F(Dialogs, CertificatesFromTheLinkAreSavedAndTheirChecksumsReadBack) {
     saveShot(dialog, "tls-dialog.png");
 
     // The paths and the device's checksums are there when the dialog comes back.
-    dialog->close();
+    click(in<QPushButton>(dialog, "closeButton"));
     ASSERT_TRUE(waitFor([&] { return window->findChild<TlsDialog*>() == nullptr; }));
     dialog = openTlsDialog();
     ASSERT_TRUE(dialog);

@@ -50,7 +50,7 @@ std::string analogText(int mode, std::uint32_t reading, std::uint32_t raw) {
     const auto q = static_cast<std::uint32_t>(std::uint64_t{reading} * scale / 7727);
     float value = static_cast<float>(q) / 1000.0f;
     if (mode == 1) value *= 4.0f;
-    std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(value));
+    std::snprintf(buf, sizeof buf, "%.3f %s", static_cast<double>(value), mode == 1 ? "mA" : "V");
     return buf;
 }
 
@@ -66,6 +66,11 @@ RtuPanel::RtuPanel(RtuPanelEffects& effects, LiveState& live, RtuPanelMemory& me
 void RtuPanel::open() {
     m_view = RtuPanelView{};
     m_mode = 0;
+    // One poll, so that the pictures show the device rather than everything at rest; its relay
+    // states are taken like those after ticking auto refresh, and not an older answer's.
+    m_relayAutoSync = true;
+    m_live.liveRelaysFresh = false;
+    m_fx.sendFrame(ioPollRequest());
     m_fx.startTimer(RtuTimer::Refresh, kRefreshMs);
     m_fx.viewChanged();
 }
@@ -82,7 +87,7 @@ void RtuPanel::close() {
 void RtuPanel::setAutoRefresh(bool on) {
     m_autoRefresh = on;
     if (on) {
-        m_memory.relayAutoSync = true;
+        m_relayAutoSync = true;
         m_fx.startTimer(RtuTimer::Poll, kPollFirstMs);
     } else {
         m_fx.stopTimer(RtuTimer::Poll);
@@ -183,13 +188,18 @@ void RtuPanel::onStep() {
         case Step::None:
             m_fx.stopTimer(RtuTimer::Step);
             break;
-        case Step::RelaySend:
+        case Step::RelaySend: {
+            // An answer since the click carried the relay as it was before it; the relay states
+            // count as fresh again a second after the click, and must show the click's.
+            const auto c = static_cast<std::size_t>(m_stepRelay);
+            m_live.liveRelays[c] = m_view.relayClosed[c] ? kRelayClose : kRelayOpen;
             m_live.liveRelaysFresh = false;
             m_fx.sendFrame(m_relayFrame);
             if (m_autoRefresh) m_fx.startTimer(RtuTimer::Poll, kPollAfterRelayMs);
             m_step = Step::RelayDone;
             m_fx.startTimer(RtuTimer::Step, kRelayDonePauseMs);
             break;
+        }
         case Step::RelayDone:
             m_live.liveRelaysFresh = false;
             m_view.relayEnabled[static_cast<std::size_t>(m_stepRelay)] = true;
@@ -258,8 +268,8 @@ void RtuPanel::refresh() {
     // While a click is on its way the relay states of earlier answers are stale; the click's
     // own steps clear them.
     const bool relayStep = m_step == Step::RelaySend || m_step == Step::RelayDone;
-    if (m_memory.relayAutoSync && m_live.liveRelaysFresh && !relayStep) {
-        m_memory.relayAutoSync = false;
+    if (m_relayAutoSync && m_live.liveRelaysFresh && !relayStep) {
+        m_relayAutoSync = false;
         m_live.liveRelaysFresh = false;
         for (std::size_t i = 0; i < kRtuRelays; ++i) {
             const std::uint8_t state = m_live.liveRelays[i];

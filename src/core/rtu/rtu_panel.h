@@ -17,8 +17,8 @@ std::array<std::uint8_t, 18> relaySwitchRequest(int relay, bool close);
 // The analogue display modes of the test panel: raw words, then the three ranges.
 inline constexpr int kAnalogModeCount = 4;
 // One analogue input's text in a display mode, from its reading word (w1, w3) and, for the
-// raw mode only, the word beside it (w0, w2): "3864;12", or the reading in mA or V with three
-// decimals ("20.000").
+// raw mode only, the word beside it (w0, w2): "3864;12", or the reading with three decimals and
+// its unit ("20.000 mA", "5.000 V").
 std::string analogText(int mode, std::uint32_t reading, std::uint32_t raw);
 
 // " adc0: %d adc1: %d" with the calibration coefficients of the two inputs (words 4 and 5).
@@ -26,10 +26,6 @@ std::string coefficientsText(const std::array<std::uint32_t, 6>& analog);
 
 // What the test panel keeps for as long as the tool runs, whatever forms open and close.
 struct RtuPanelMemory {
-    // The relay pictures take the device's states at the next refresh: once after the tool
-    // starts and once after each ticking of auto refresh; afterwards they show what the user
-    // switched.
-    bool relayAutoSync = true;
     int x1Clicks = 0;  // clicks on the X1 picture; the eleventh reveals the service buttons
 };
 
@@ -81,7 +77,9 @@ class RtuPanel {
 public:
     RtuPanel(RtuPanelEffects& effects, LiveState& live, RtuPanelMemory& memory);
 
-    // The form opened: pictures at rest, display mode 0, the display refresh runs.
+    // The form opened: pictures at rest until the answer to one poll shows the device's
+    // states (the session writes nothing while the port is closed), display mode 0, the
+    // display refresh runs.
     void open();
     // The form closed: its timers end with it.
     void close();
@@ -120,6 +118,10 @@ private:
     RtuPanelMemory& m_memory;
     RtuPanelView m_view;
     bool m_autoRefresh = false;
+    // The relay pictures take the device's states from the next answer: once after the form
+    // opens and once after each ticking of auto refresh; afterwards they show what the user
+    // switched.
+    bool m_relayAutoSync = false;
     int m_mode = 0;
     Step m_step = Step::None;
     int m_stepRelay = 0;

@@ -75,7 +75,10 @@ protected:
     RtuPanelMemory memory;
     RtuPanel panel{world, live, memory};
 
-    void SetUp() override { panel.open(); }
+    void SetUp() override {
+        panel.open();
+        world.sent.clear();  // the opening's poll
+    }
     void runTo(int ms) { world.runTo(ms, panel); }
     // A poll answer as the session's answer handling leaves it.
     void answerPoll(std::array<std::uint8_t, 8> inputs, std::array<std::uint8_t, 8> relays) {
@@ -87,7 +90,7 @@ protected:
 
 TEST_F(Panel, AutoRefreshPollsAfter100MsThenEverySecondUntilUnticked) {
     runTo(5000);
-    EXPECT_TRUE(world.sent.empty());  // nothing is polled before auto refresh is ticked
+    EXPECT_TRUE(world.sent.empty());  // after the opening's, nothing before auto refresh
 
     panel.setAutoRefresh(true);
     runTo(8200);
@@ -96,6 +99,26 @@ TEST_F(Panel, AutoRefreshPollsAfter100MsThenEverySecondUntilUnticked) {
     panel.setAutoRefresh(false);
     runTo(20000);
     EXPECT_EQ(world.sendTimes(kPoll).size(), 4u);
+}
+
+TEST_F(Panel, EachOpeningPollsOnceAndTakesTheRelaysOfTheNextAnswerNotOfAnOlderOne) {
+    answerPoll({}, {0, 1, 0, 0, 0, 0, 0, 0});
+    runTo(30);
+    EXPECT_TRUE(panel.view().relayClosed[1]);
+    panel.clickRelay(1);
+    runTo(2000);
+    EXPECT_FALSE(panel.view().relayClosed[1]);
+    panel.close();
+
+    answerPoll({}, {1, 0, 0, 0, 0, 0, 0, 0});  // an answer from before the next opening
+    panel.open();
+    EXPECT_EQ(world.sendTimes(kPoll), std::vector<int>{2000});
+    runTo(2030);
+    EXPECT_FALSE(panel.view().relayClosed[0]);
+    answerPoll({}, {0, 0, 1, 0, 0, 0, 0, 0});
+    runTo(2060);
+    EXPECT_EQ(panel.view().relayClosed,
+              (std::array<bool, 8>{false, false, true, false, false, false, false, false}));
 }
 
 TEST_F(Panel, RelayClickSendsAfterItsPausesAndHoldsThePollBack) {
@@ -171,6 +194,8 @@ TEST_F(Panel, AnAnswerArrivingBetweenAClicksStepsDoesNotTurnThePictureBack) {
     runTo(200);
     EXPECT_TRUE(panel.view().relayClosed[4]);
     EXPECT_FALSE(live.liveRelaysFresh);
+    runTo(1100);  // nor when the relay states count as fresh again, a second after the click
+    EXPECT_TRUE(panel.view().relayClosed[4]);
 }
 
 TEST_F(Panel, InputPicturesTakeStatesZeroAndOneOnly) {
@@ -189,7 +214,7 @@ TEST_F(Panel, AnalogueReadingsInEachDisplayMode) {
     live.liveAnalog = {12, 3864, 7, 0, 10000, 10020};
     live.liveAnalogFresh = true;
     const std::pair<int, const char*> cases[] = {
-        {0, "3864;12"}, {1, "20.000"}, {2, "5.000"}, {3, "10.001"}};
+        {0, "3864;12"}, {1, "20.000 mA"}, {2, "5.000 V"}, {3, "10.001 V"}};
     int t = 0;
     for (const auto& [mode, text] : cases) {
         panel.setDisplayMode(mode);
@@ -203,7 +228,7 @@ TEST_F(Panel, AnalogueReadingsInEachDisplayMode) {
     EXPECT_EQ(panel.coefficientsText(), " adc0: 10000 adc1: 10020");
 
     // Words far above any ADC's range are still converted, not wrapped.
-    EXPECT_EQ(analogText(2, 1000000, 0), "1294.163");
+    EXPECT_EQ(analogText(2, 1000000, 0), "1294.163 V");
     EXPECT_EQ(analogText(0, 4000000000u, 1), "4000000000;1");
 }
 
