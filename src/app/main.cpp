@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app_icon.h"
 #include "history_dialog.h"
@@ -29,6 +32,27 @@ bool asksForText(int argc, char** argv) {
     }
     return false;
 }
+
+// Runs work once the event loop is back after the first paint of any widget, so that what the
+// window does not need to show itself (opening the record) does not delay it.
+class AfterFirstPaint : public QObject {
+public:
+    explicit AfterFirstPaint(std::function<void()> work) : m_work(std::move(work)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_work) {
+            qApp->removeEventFilter(this);
+            QTimer::singleShot(0, this, std::exchange(m_work, nullptr));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_work;
+};
 
 }  // namespace
 
@@ -77,10 +101,14 @@ int main(int argc, char** argv) {
     std::unique_ptr<dtu::sim::PtyServer> simulated;  // outlives the session's port
 #endif
     dtu::Session session;
+    std::unique_ptr<dtu::WindowHistory> history;  // outlives the window that shows it
     const dtu::PcSettings settings = dtu::loadPcSettingsFile();
     dtu::MainWindow window(session, settings);
-    dtu::WindowHistory history(session, settings);
-    window.setHistory(&history);
+    // The record is opened after the first paint: its driver and file cost the window's start.
+    const AfterFirstPaint openHistory([&] {
+        history = std::make_unique<dtu::WindowHistory>(session, settings);
+        window.setHistory(history.get());
+    });
     QObject::connect(&window, &dtu::MainWindow::closing, [&window](const dtu::PcSettings& s) {
         // The window is going away: a settings file that could not be saved is said now.
         std::string error;
