@@ -1,0 +1,59 @@
+// Small helpers the main window's panels share to build their controls.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <array>
+
+#include "click_label.h"
+
+namespace dtu::panel {
+
+template <std::size_t N>
+void fillCombo(QComboBox* combo, const std::array<const char*, N>& entries) {
+    for (const char* e : entries) combo->addItem(QString::fromUtf8(e));
+}
+
+inline QComboBox* newCombo(const char* name) {
+    auto* c = new QComboBox;
+    c->setObjectName(QString::fromLatin1(name));
+    return c;
+}
+
+inline QCheckBox* newBox(const char* name, const QString& label = {}) {
+    auto* b = new QCheckBox(label);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+inline QPushButton* newButton(const char* name) {
+    auto* b = new QPushButton;
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+inline ClickLabel* newLink(const char* name, const QString& label = {}) {
+    auto* l = new ClickLabel(ClickLabel::Style::Link);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setText(label);
+    return l;
+}
+
+// Status values come from the device: shown as the characters they are, never as markup.
+inline QLabel* newValue(const char* name) {
+    auto* l = new QLabel;
+    l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+inline ClickLabel* newField(const char* name) {
+    auto* l = new ClickLabel(ClickLabel::Style::Field);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+}  // namespace dtu::panel
