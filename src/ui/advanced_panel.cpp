@@ -67,27 +67,29 @@ AdvancedPanel::AdvancedPanel(Session& session, PcSettings& kept, QWidget* parent
     m_remoteConfigLink = newLink("remoteConfigLink");
     connect(m_remoteConfigLink, &ClickLabel::clicked, this,
             [this] { openModal(new RemoteConfigDialog(m_session, this)); });
-    m_remoteConfigUuid = newValue("remoteConfigUuid");
+    m_remoteConfigUuid = newValue("remoteConfigUuid", QStringLiteral("-2147483648"));
     m_userCodeBox = newBox("userCodeEnable");
     m_userCodeLink = newLink("userCodeLink");
     connect(m_userCodeLink, &ClickLabel::clicked, this,
             [this] { openModal(new UserSettingsDialog(m_lang, this)); });
-    m_userCodeVersion = newValue("userCodeVersion");
+    m_userCodeVersion = newValue("userCodeVersion", QStringLiteral("(V000)"));
     m_edgeLabel = new QLabel;
     m_edgeMode = newCombo("edgeMode");
+    for (int i = 0; i < kEdgeModeCount; ++i) m_edgeMode->addItem(QString());
+    m_edgeMode->setCurrentIndex(-1);
     m_edgeLink = newLink("edgeLink");
     connect(m_edgeLink, &ClickLabel::clicked, this,
             [this] { openModal(new PollDialog(m_session, m_kept.utf8Names, this)); });
-    m_tlsLabel = new QLabel(QStringLiteral("TLS加密"));
+    m_tlsLabel = new QLabel;
     m_tlsMode = newCombo("tlsMode");
-    fillCombo(m_tlsMode, kTlsModeEntries);
+    for (std::size_t i = 0; i < windowText::kTlsModes.size(); ++i) m_tlsMode->addItem(QString());
     m_tlsMode->setCurrentIndex(0);
-    m_certLink = newLink("certLink", QStringLiteral("证书"));
+    m_certLink = newLink("certLink");
     connect(m_certLink, &ClickLabel::clicked, this,
             [this] { openModal(new TlsDialog(m_session, this)); });
-    m_certChecksums = newValue("certChecksums");
-    m_configLockBox = newBox("configLock", QStringLiteral("设备锁"));
-    m_configLockLink = newLink("configLockLink", QStringLiteral("设置"));
+    m_certChecksums = newValue("certChecksums", QStringLiteral("(0000;0000;0000)"));
+    m_configLockBox = newBox("configLock");
+    m_configLockLink = newLink("configLockLink");
     connect(m_configLockLink, &ClickLabel::clicked, this, &AdvancedPanel::editConfigLockPassword);
     m_rebootLabel = new QLabel;
     m_noDataReboot = form::numberEdit("noDataRebootMinutes", 60);
@@ -113,6 +115,9 @@ AdvancedPanel::AdvancedPanel(Session& session, PcSettings& kept, QWidget* parent
     grid->addWidget(pair(m_rebootLabel, m_noDataReboot, m_minuteLabel), 3, 2);
     grid->addWidget(m_rtuButton, 4, 0);
 
+    // The entries change with the language; each combo is as wide as its longest one.
+    for (QComboBox* c : {m_edgeMode, m_tlsMode})
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_edgeMode, &QComboBox::currentIndexChanged, this,
             &AdvancedPanel::enablingInputChanged);
 }
@@ -151,17 +156,19 @@ void AdvancedPanel::retranslate(Language lang) {
     m_edgeLabel->setText(text(kTextEdgeComputing));
     m_rtuButton->setText(QStringLiteral("RTU ") + text(kTextSet));
     m_userCodeBox->setText(text(kTextUserCode));
-    const bool en = lang == Language::English;
-    m_remoteConfigBox->setText(en ? QStringLiteral("CloudSet") : QStringLiteral("远程配置"));
-    m_remoteConfigLink->setText(en ? QStringLiteral("Set") : QStringLiteral("设置"));
+    m_remoteConfigBox->setText(say(windowText::kRemoteConfig, lang));
+    m_remoteConfigLink->setText(say(windowText::kSet, lang));
+    m_tlsLabel->setText(say(windowText::kTls, lang));
+    m_certLink->setText(say(windowText::kCertificates, lang));
+    m_configLockBox->setText(say(windowText::kLock, lang));
+    m_configLockLink->setText(say(windowText::kSet, lang));
 
-    // Entries change language, the choice stays.
-    const int selected = m_edgeMode->currentIndex();
-    const QSignalBlocker block(m_edgeMode);
-    m_edgeMode->clear();
+    // Entries change language, the choices stay.
+    int i = 0;
     for (int id : {kTextDisable, kTextModbusPoll, kTextMoreProtocols})
-        m_edgeMode->addItem(text(id));
-    m_edgeMode->setCurrentIndex(selected);
+        m_edgeMode->setItemText(i++, text(id));
+    for (std::size_t t = 0; t < windowText::kTlsModes.size(); ++t)
+        m_tlsMode->setItemText(static_cast<int>(t), say(windowText::kTlsModes[t], lang));
 }
 
 void AdvancedPanel::fillForm(MainForm& f) const {

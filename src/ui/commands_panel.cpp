@@ -38,7 +38,6 @@ CommandsPanel::CommandsPanel(Session& session, QWidget* parent)
 
     auto* oneClick = new QHBoxLayout;
     m_oneClickButton = newButton("oneClickButton");
-    m_oneClickButton->setText(QStringLiteral("一键配置lock"));
     m_oneClickPath = form::edit("oneClickPath");
     m_oneClickButton->hide();
     m_oneClickPath->hide();
@@ -54,6 +53,7 @@ void CommandsPanel::retranslate(Language lang) {
     m_rebootButton->setText(form::text(lang, kTextRestart));
     m_resetButton->setText(form::text(lang, kTextDefault));
     m_piecesBox->setText(form::text(lang, kTextSaveFailedTryAgain));
+    m_oneClickButton->setText(say(windowText::kOneClick, lang));
 }
 
 void CommandsPanel::setCommandsEnabled(bool enabled) {
@@ -69,6 +69,7 @@ void CommandsPanel::offerOneClick() {
 
 void CommandsPanel::setOneClickPath(const QString& path) {
     m_oneClickPath->setText(path);
+    m_oneClickPath->setToolTip(path);  // a long path scrolls in its box
 }
 
 QString CommandsPanel::oneClickPath() const {

@@ -19,6 +19,7 @@
 #include "firmware_dialog.h"
 #include "form_widgets.h"
 #include "message_box.h"
+#include "panel_widgets.h"
 #include "parameters_panel.h"
 #include "pc_settings_file.h"
 #include "port_row_panel.h"
@@ -31,6 +32,7 @@
 namespace dtu {
 
 using form::qs;
+using panel::say;
 
 MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_session(session), m_kept(settings) {
@@ -78,11 +80,18 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     // Start-up: remembered choices, language, operating guide, empty record, title.
     m_portRow->restore(settings);
     m_parameters->restore(settings);
-    setLanguage(languageFromInt(settings.language));
+    // One size for both languages: laid out in each, the window takes the larger, so a
+    // language switch never has to grow it.
+    const Language lang = languageFromInt(settings.language);
+    ensurePolished();
+    QSize size;
+    for (Language l : {lang == Language::English ? Language::Chinese : Language::English, lang}) {
+        setLanguage(l);
+        size = size.expandedTo(sizeHint());
+    }
+    resize(size);
     m_session.appendLine(text(kTextGuide));
     m_session.params().clear();
-    setWindowTitle(m_lang == Language::English ? QStringLiteral("4G DTU&RTU Config   V169")
-                                               : QStringLiteral("4G DTU&RTU 配置软件  V169"));
     applyEnabling();
 }
 
@@ -95,16 +104,16 @@ void MainWindow::buildMenus() {
     m_firmwareAction = m_deviceMenu->addAction(QString());
     connect(m_firmwareAction, &QAction::triggered, this, &MainWindow::openFirmwareDialog);
     m_deviceMenu->addSeparator();
-    connect(m_deviceMenu->addAction(QStringLiteral("关于 dtu(&A)...")), &QAction::triggered, this,
-            &MainWindow::showAbout);
+    m_aboutAction = m_deviceMenu->addAction(QString());
+    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
 
     m_toolsMenu = menuBar()->addMenu(QString());
     m_importAction = m_toolsMenu->addAction(QString());
     connect(m_importAction, &QAction::triggered, this, &MainWindow::importWithDialog);
     m_exportAction = m_toolsMenu->addAction(QString());
     connect(m_exportAction, &QAction::triggered, this, &MainWindow::exportWithDialog);
-    connect(m_toolsMenu->addAction(QStringLiteral("深度恢复出厂")), &QAction::triggered, this,
-            [this] { m_session.flow().deepReset(); });
+    m_deepResetAction = m_toolsMenu->addAction(QString());
+    connect(m_deepResetAction, &QAction::triggered, this, [this] { m_session.flow().deepReset(); });
     m_toolsMenu->addSeparator();
     m_toolsMenu->setToolTipsVisible(true);  // the whole path of the production folder
     m_productionDirAction = m_toolsMenu->addAction(QString());
@@ -156,6 +165,9 @@ void MainWindow::retranslateMenus() {
     m_toolsMenu->setTitle(text(kTextTools));
     m_importAction->setText(text(kTextImportConfig));
     m_exportAction->setText(text(kTextExportConfig));
+    m_aboutAction->setText(say(windowText::kAbout, m_lang));
+    m_deepResetAction->setText(say(windowText::kDeepReset, m_lang));
+    setWindowTitle(say(windowText::kTitle, m_lang));
     showProductionDir();
 }
 
@@ -293,13 +305,13 @@ void MainWindow::oneClickConfigure() {
 void MainWindow::exportWithDialog() {
     const QString path = QFileDialog::getSaveFileName(this, text(kTextExportConfig),
                                                       QStringLiteral("4g-dtu-rtu.cfg"),
-                                                      QStringLiteral("文件 (*.cfg)"));
+                                                      say(windowText::kFileFilter, m_lang));
     if (!path.isEmpty()) exportTo(path);
 }
 
 void MainWindow::importWithDialog() {
     const QString path = QFileDialog::getOpenFileName(this, text(kTextImportConfig), QString(),
-                                                      QStringLiteral("(*.cfg);;所有文件(*.*)"));
+                                                      say(windowText::kAllFilesFilter, m_lang));
     if (!path.isEmpty()) importFrom(path);
 }
 
@@ -315,8 +327,9 @@ void MainWindow::openFirmwareDialog() {
 }
 
 void MainWindow::showAbout() {
-    showMessage(this, QStringLiteral("dtuconf %1\n4G DTU&RTU 配置软件 / Config tool\nV169")
-                          .arg(QApplication::applicationVersion()));
+    showMessage(this,
+                QStringLiteral("dtuconf %1\n%2\nV169")
+                    .arg(QApplication::applicationVersion(), say(windowText::kAboutText, m_lang)));
 }
 
 // --- production ---
@@ -341,20 +354,16 @@ void MainWindow::showProductionDir() {
     const QString path = QDir::toNativeSeparators(m_session.factoryRecordDir());
     const QString shown =
         fontMetrics().elidedText(path, Qt::ElideMiddle, fontMetrics().averageCharWidth() * 48);
-    const QString label = m_lang == Language::English ? QStringLiteral("Production folder")
-                                                      : QStringLiteral("生产目录");
-    QString menuText = label + QStringLiteral(" (") + shown + QStringLiteral(")...");
+    QString menuText = say(windowText::kProductionFolder, m_lang) + QStringLiteral(" (") + shown +
+                       QStringLiteral(")...");
     m_productionDirAction->setText(menuText.replace(QLatin1Char('&'), QStringLiteral("&&")));
     m_productionDirAction->setToolTip(path);
     m_productionDirAction->setStatusTip(path);
 }
 
 void MainWindow::chooseProductionDir() {
-    const QString dir = QFileDialog::getExistingDirectory(this,
-                                                          m_lang == Language::English
-                                                              ? QStringLiteral("Production folder")
-                                                              : QStringLiteral("生产目录"),
-                                                          m_session.factoryRecordDir());
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, say(windowText::kProductionFolder, m_lang), m_session.factoryRecordDir());
     if (!dir.isEmpty()) setProductionDir(dir);
 }
 

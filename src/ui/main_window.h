@@ -92,6 +92,8 @@ private:
     QAction* m_firmwareAction = nullptr;
     QAction* m_importAction = nullptr;
     QAction* m_exportAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_deepResetAction = nullptr;
     QAction* m_productionDirAction = nullptr;
 
     PortRowPanel* m_portRow = nullptr;

@@ -7,8 +7,16 @@
 #include <array>
 
 #include "click_label.h"
+#include "elided_label.h"
+#include "text/window_texts.h"
 
 namespace dtu::panel {
+
+// One of the window's own words in the chosen language.
+inline QString say(FormLabel label, Language lang) {
+    const std::string_view t = windowText::in(label, lang);
+    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+}
 
 template <std::size_t N>
 void fillCombo(QComboBox* combo, const std::array<const char*, N>& entries) {
@@ -40,17 +48,18 @@ inline ClickLabel* newLink(const char* name, const QString& label = {}) {
     return l;
 }
 
-// Status values come from the device: shown as the characters they are, never as markup.
-inline QLabel* newValue(const char* name) {
-    auto* l = new QLabel;
+// Status values come from the device: shown as the characters they are, never as markup. The
+// window makes room for the sample; longer values elide.
+inline QLabel* newValue(const char* name, const QString& sample) {
+    auto* l = new Elided<QLabel>(sample);
     l->setObjectName(QString::fromLatin1(name));
     l->setTextFormat(Qt::PlainText);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
 
-inline ClickLabel* newField(const char* name) {
-    auto* l = new ClickLabel(ClickLabel::Style::Field);
+inline ClickLabel* newField(const char* name, const QString& sample) {
+    auto* l = new Elided<ClickLabel>(sample, ClickLabel::Style::Field);
     l->setObjectName(QString::fromLatin1(name));
     l->setTextFormat(Qt::PlainText);
     return l;

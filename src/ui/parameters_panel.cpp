@@ -1,6 +1,5 @@
 #include "parameters_panel.h"
 
-#include <QAbstractItemView>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,6 +24,15 @@ using form::qs;
 using form::setCombo;
 using form::utf8;
 
+namespace {
+
+// Link states are short words: room for the longest keeps the row still when they change.
+QString linkSample() {
+    return form::text(Language::English, kTextNotConnected);
+}
+
+}  // namespace
+
 ParametersPanel::ParametersPanel(Session& session, const PcSettings& kept,
                                  std::function<bool(DeviceParams&)> typedRecord, QWidget* parent)
     : QGroupBox(parent), m_session(session), m_kept(kept) {
@@ -42,10 +50,10 @@ ParametersPanel::ParametersPanel(Session& session, const PcSettings& kept,
     auto* links = new QHBoxLayout;
     m_httpBox = newBox("httpEnable", QStringLiteral("HTTP "));
     m_httpLink = newLink("httpLink");
-    m_httpState = newValue("httpState");
+    m_httpState = newValue("httpState", linkSample());
     m_mqttBox = newBox("mqttEnable", QStringLiteral("MQTT"));
     m_mqttLink = newLink("mqttLink");
-    m_mqttState = newValue("mqttState");
+    m_mqttState = newValue("mqttState", linkSample());
     for (QWidget* w : std::initializer_list<QWidget*>{m_httpBox, m_httpLink, m_httpState, m_mqttBox,
                                                       m_mqttLink, m_mqttState})
         links->addWidget(w);
@@ -74,6 +82,9 @@ ParametersPanel::ParametersPanel(Session& session, const PcSettings& kept,
     connect(m_smsMode, &QComboBox::currentIndexChanged, this,
             &ParametersPanel::enablingInputChanged);
     grid->setColumnStretch(2, 1);
+    // The entries change with the language; each combo is as wide as its longest one.
+    for (QComboBox* c : {m_workMode, m_registerMode, m_smsMode})
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
     // Until the first read the combos choose nothing; the registration mode alone starts with
     // its first entry (the language fills in the entries' texts).
@@ -98,7 +109,7 @@ void ParametersPanel::buildServerRow(QGridLayout* grid, ServerRow& s, const char
     s.connMode->hide();
     s.timeout = form::edit((p + "Timeout").c_str());
     s.timeout->hide();
-    s.linkState = newValue((p + "State").c_str());
+    s.linkState = newValue((p + "State").c_str(), linkSample());
     grid->addWidget(s.enable, r, 0);
     grid->addWidget(s.addressLabel, r, 1);
     grid->addWidget(s.host, r, 2);
@@ -139,9 +150,6 @@ void ParametersPanel::buildPacketRows(QGridLayout* grid) {
     m_registerBox = newBox("registerEnable");
     m_registerModeLabel = new QLabel;
     m_registerMode = newCombo("registerMode");
-    m_registerMode->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_registerMode->setMinimumContentsLength(10);
-    m_registerMode->view()->setMinimumWidth(450);
     m_registerDataLabel = new QLabel;
     m_registerData = form::edit("registerData");
     m_registerHex = newBox("registerHex", QStringLiteral("HEX"));
@@ -180,7 +188,7 @@ void ParametersPanel::buildSerialAndSms(QGridLayout* grid) {
     m_phoneNumbers = form::edit("phoneNumbers");
     auto* phoneHelp = newLink("phoneHelpLink", QStringLiteral("?"));
     connect(phoneHelp, &ClickLabel::clicked, this,
-            [this] { showMessage(this, qs(kPhoneNumbersHelp)); });
+            [this] { showMessage(this, say(windowText::kPhoneNumbersHelp, m_lang)); });
     auto* sms = new QHBoxLayout;
     sms->addWidget(m_smsModeLabel);
     sms->addWidget(m_smsMode);
@@ -201,6 +209,7 @@ void ParametersPanel::store(PcSettings& settings) const {
 }
 
 void ParametersPanel::retranslate(Language lang) {
+    m_lang = lang;
     const auto text = [lang](int id) { return form::text(lang, id); };
     m_workModeLabel->setText(text(kTextWorkMode));
     m_serverA.enable->setText(text(kTextServer) + QStringLiteral("A"));

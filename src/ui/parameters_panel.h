@@ -61,6 +61,7 @@ private:
 
     Session& m_session;
     const PcSettings& m_kept;
+    Language m_lang = Language::Chinese;
 
     QLabel* m_workModeLabel = nullptr;
     QComboBox* m_workMode = nullptr;

@@ -48,10 +48,10 @@ PortRowPanel::PortRowPanel(Session& session, QWidget* parent)
     row->addWidget(m_openButton);
     row->addStretch(1);
 
-    m_lockBox = newBox("lockBox", QStringLiteral("设备锁"));
+    m_lockBox = newBox("lockBox");
     connect(m_lockBox, &QCheckBox::toggled, this,
             [this](bool on) { m_session.setLockEnabled(on); });
-    m_accessPasswordLink = newLink("accessPasswordLink", QStringLiteral("设置"));
+    m_accessPasswordLink = newLink("accessPasswordLink");
     connect(m_accessPasswordLink, &ClickLabel::clicked, this, &PortRowPanel::editAccessPassword);
     row->addWidget(m_lockBox);
     row->addWidget(m_accessPasswordLink);
@@ -89,6 +89,8 @@ void PortRowPanel::retranslate(Language lang) {
     for (std::size_t i = 0; i < m_labels.size(); ++i)
         m_labels[i]->setText(form::text(lang, kTextSerial + static_cast<int>(i)));
     m_openButton->setText(form::text(lang, m_session.isOpen() ? kTextClose : kTextOpen));
+    m_lockBox->setText(say(windowText::kLock, lang));
+    m_accessPasswordLink->setText(say(windowText::kSet, lang));
 }
 
 void PortRowPanel::choosePort(const QString& path, int baudItem) {

@@ -49,7 +49,7 @@ ProductionPanel::ProductionPanel(Session& session, const PcSettings& kept, QWidg
     });
     m_registration = new CloudRegistration(this);
     connect(m_registration, &CloudRegistration::finished, this, [this](RegistrationResult r) {
-        m_session.appendLine(qs(registrationText(r)));
+        m_session.appendLine(qs(registrationText(r, m_lang)));
         applyEnabling();
     });
 
@@ -58,13 +58,9 @@ ProductionPanel::ProductionPanel(Session& session, const PcSettings& kept, QWidg
     m_modelCombo = newCombo("modelCombo");
     m_modelCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_modelCombo->setMinimumContentsLength(12);
-    // Texts of the production line, the same in both languages.
     m_printButton = newButton("printButton");
-    m_printButton->setText(QStringLiteral("打印"));
     m_printNoLogoButton = newButton("printNoLogoButton");
-    m_printNoLogoButton->setText(QStringLiteral("打印无LOGO"));
     m_cloudButton = newButton("cloudButton");
-    m_cloudButton->setText(QStringLiteral("添加到云"));
     row->addWidget(m_modelCombo);
     row->addWidget(m_printButton);
     row->addWidget(m_printNoLogoButton);
@@ -79,6 +75,9 @@ ProductionPanel::ProductionPanel(Session& session, const PcSettings& kept, QWidg
 
 void ProductionPanel::retranslate(Language lang) {
     m_lang = lang;
+    m_printButton->setText(say(windowText::kPrint, lang));
+    m_printNoLogoButton->setText(say(windowText::kPrintNoLogo, lang));
+    m_cloudButton->setText(say(windowText::kAddToCloud, lang));
     applyEnabling();
 }
 
@@ -119,9 +118,7 @@ void ProductionPanel::applyEnabling() {
     // A label or a registration needs the device's MAC: before a read there is none, and one
     // of zeros would name no device.
     const bool device = macReported(m_session.params());
-    const QString hint = device                        ? QString()
-                         : m_lang == Language::English ? QStringLiteral("Read the device first")
-                                                       : QStringLiteral("请先获取参数");
+    const QString hint = device ? QString() : say(windowText::kReadFirst, m_lang);
     const bool model = m_modelCombo->currentIndex() >= 0;
     for (QPushButton* b : {m_printButton, m_printNoLogoButton}) {
         b->setEnabled(device && model);
@@ -156,7 +153,7 @@ void ProductionPanel::registerDevice() {
     const auto mac = m_session.params().bytes(fields::macAddress);
     const int port = m_kept.cloudPort;
     if (port < 1 || port > 65535) {
-        m_session.appendLine(qs(registrationText(RegistrationResult::Failed)));
+        m_session.appendLine(qs(registrationText(RegistrationResult::Failed, m_lang)));
         return;
     }
     if (!m_registration->start(QString::fromStdString(m_kept.cloudHost), static_cast<quint16>(port),

@@ -17,37 +17,45 @@ namespace dtu {
 using namespace panel;
 using form::qs;
 
+namespace {
+
+// Room for the values: identities are up to 20 digits, longer texts elide.
+const QString kIdentitySample(20, QLatin1Char('0'));
+const QString kValueSample(16, QLatin1Char('0'));
+
+}  // namespace
+
 StatusPanel::StatusPanel(Session& session, QWidget* parent)
     : QGroupBox(parent), m_session(session) {
     auto* grid = new QGridLayout(this);
     for (auto*& l : m_labels) l = new QLabel;
-    m_model = newValue("model");
-    m_version = newValue("version");
-    m_imei = newField("imei");
-    m_iccid = newField("iccid");
-    m_operator = newValue("operatorName");
-    m_signal = newValue("signal");
-    m_network = newValue("network");
-    m_mac = newField("mac");
-    m_sim = newValue("sim");
-    m_gps = newValue("gps");
-    m_cell = newValue("cell");
-    m_gpsUploadLink = newLink("gpsUploadLink", QStringLiteral("上传设置"));
+    m_model = newValue("model", kValueSample);
+    m_version = newValue("version", kValueSample);
+    m_imei = newField("imei", kIdentitySample);
+    m_iccid = newField("iccid", kIdentitySample);
+    m_operator = newValue("operatorName", kValueSample);
+    m_signal = newValue("signal", kValueSample);
+    m_network = newValue("network", kValueSample);
+    m_mac = newField("mac", kIdentitySample);
+    m_sim = newValue("sim", kValueSample);
+    m_gps = newValue("gps", kValueSample);
+    m_cell = newValue("cell", kValueSample);
+    m_gpsUploadLink = newLink("gpsUploadLink");
     connect(m_gpsUploadLink, &ClickLabel::clicked, this, [this] {
         auto* dialog = new GpsDialog(m_session, this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->open();
     });
-    m_cellInfoLink = newLink("cellInfoLink", QStringLiteral("小区信息"));
+    m_cellInfoLink = newLink("cellInfoLink");
     connect(m_cellInfoLink, &ClickLabel::clicked, this,
             [this] { showMessage(this, qs(cellInfoMessage(m_session.params()))); });
-    m_cellLocationBox = newBox("cellLocation", QStringLiteral("基站定位"));
+    m_cellLocationBox = newBox("cellLocation");
     connect(m_imei, &ClickLabel::clicked, this,
-            [this] { copyField(m_imei, "IMEI copy\r\n", "IMEI 复制成功\r\n"); });
+            [this] { copyField(m_imei, windowText::kImeiCopied); });
     connect(m_iccid, &ClickLabel::clicked, this,
-            [this] { copyField(m_iccid, "ICCID copy\r\n", "ICCID 复制成功\r\n"); });
+            [this] { copyField(m_iccid, windowText::kIccidCopied); });
     connect(m_mac, &ClickLabel::clicked, this,
-            [this] { copyField(m_mac, "MAC copy\r\n", "MAC 复制成功\r\n"); });
+            [this] { copyField(m_mac, windowText::kMacCopied); });
 
     int r = 0;
     auto add = [&](QLabel* label, QWidget* value, QWidget* extra = nullptr) {
@@ -74,6 +82,9 @@ StatusPanel::StatusPanel(Session& session, QWidget* parent)
 void StatusPanel::retranslate(Language lang) {
     m_lang = lang;
     const int texts[] = {kTextModel, kTextOperator, kTextStatus, kTextSignal, kTextVersion};
+    m_gpsUploadLink->setText(say(windowText::kGpsUpload, lang));
+    m_cellInfoLink->setText(say(windowText::kCellInfo, lang));
+    m_cellLocationBox->setText(say(windowText::kCellLocation, lang));
     for (std::size_t i = 0; i < m_labels.size(); ++i)
         m_labels[i]->setText(form::text(lang, texts[i]));
 }
@@ -100,10 +111,10 @@ void StatusPanel::showStatus(const StatusReport& s) {
     m_cell->setText(qs(s.cell));
 }
 
-void StatusPanel::copyField(const QLabel* field, const char* english, const char* chinese) {
+void StatusPanel::copyField(const QLabel* field, FormLabel copied) {
     if (field->text().isEmpty()) return;
     QApplication::clipboard()->setText(field->text());
-    m_session.appendLine(QString::fromUtf8(m_lang == Language::English ? english : chinese));
+    m_session.appendLine(say(copied, m_lang));
 }
 
 }  // namespace dtu

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <array>
 
+#include "params/form_values.h"
 #include "params/main_form.h"
 #include "text/language.h"
 
@@ -29,7 +30,7 @@ public:
 
 private:
     // A click on an identity field copies it and says so in the receive box.
-    void copyField(const QLabel* field, const char* english, const char* chinese);
+    void copyField(const QLabel* field, FormLabel copied);
 
     Session& m_session;
     Language m_lang = Language::Chinese;

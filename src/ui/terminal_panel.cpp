@@ -64,7 +64,8 @@ TerminalPanel::TerminalPanel(Session& session, QWidget* parent)
     send->addWidget(m_sendButton);
     layout->addLayout(send);
 
-    m_memoryLine = newField("memoryLine");
+    m_memoryLine = newField("memoryLine", QString());
+    m_memoryLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_memoryLine->setFrameShape(QFrame::NoFrame);
     m_memoryLine->setMinimumHeight(fontMetrics().height());
     m_memoryLine->setFocusPolicy(Qt::NoFocus);
@@ -73,7 +74,7 @@ TerminalPanel::TerminalPanel(Session& session, QWidget* parent)
         m_memoryClicks = std::min(m_memoryClicks + 1, 10);
         if (m_memoryClicks >= 10) m_memoryLine->setText(qs(memoryLine(m_session.params())));
     });
-    layout->addWidget(m_memoryLine, 0, Qt::AlignRight);
+    layout->addWidget(m_memoryLine);
 }
 
 void TerminalPanel::retranslate(Language lang) {
@@ -109,14 +110,13 @@ void TerminalPanel::sendLine() {
     } else {
         auto gbk = utf8ToGbk(typed);
         if (!gbk) {
-            showMessage(this, qs(notGbkMessage({"发送的数据", "The data to send"}, m_lang)));
+            showMessage(this, qs(notGbkMessage(windowText::kSendData, m_lang)));
             return;
         }
         bytes = std::move(*gbk);
     }
     if (bytes.size() > kSendLimit) {
-        showMessage(this,
-                    qs(tooLongMessage({"发送的数据", "The data to send"}, kSendLimit, m_lang)));
+        showMessage(this, qs(tooLongMessage(windowText::kSendData, kSendLimit, m_lang)));
         return;
     }
     m_session.flow().sendRaw(bytes);
