@@ -82,7 +82,8 @@ AdvancedPanel::AdvancedPanel(Session& session, PcSettings& kept, QWidget* parent
             [this] { openModal(new PollDialog(m_session, m_kept.utf8Names, this)); });
     m_tlsLabel = new QLabel;
     m_tlsMode = newCombo("tlsMode");
-    for (std::size_t i = 0; i < windowText::kTlsModes.size(); ++i) m_tlsMode->addItem(QString());
+    static_assert(windowText::kTlsModes.size() == kTlsModeCount);
+    for (int i = 0; i < kTlsModeCount; ++i) m_tlsMode->addItem(QString());
     m_tlsMode->setCurrentIndex(0);
     m_certLink = newLink("certLink");
     connect(m_certLink, &ClickLabel::clicked, this,
