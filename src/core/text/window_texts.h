@@ -30,8 +30,8 @@ inline constexpr FormLabel kOneClick{"一键配置lock", "One-click config (lock
 inline constexpr FormLabel kPhoneNumbersHelp{
     "数据转换:最多支持10个手机号 每个手机号之间 以;分隔    。   如 10086;10010\r\n"
     "格式转换:phone|data    如 10086|cxll ",
-    "Data: up to 10 phone numbers separated by ;    e.g. 10086;10010\r\n"
-    "Format conversion: phone|data    e.g. 10086|cxll "};
+    "SmsData: up to 10 phone numbers separated by ;    e.g. 10086;10010\r\n"
+    "SmsProtocol: phone|data    e.g. 10086|cxll "};
 inline constexpr FormLabel kSendData{"发送的数据", "The data to send"};
 
 // Status area.
