@@ -86,10 +86,11 @@ MainWindow::MainWindow(Session& session, const PcSettings& settings, QWidget* pa
     ensurePolished();
     QSize size;
     for (Language l : {lang == Language::English ? Language::Chinese : Language::English, lang}) {
-        setLanguage(l);
+        showTexts(l);
         size = size.expandedTo(sizeHint());
     }
     resize(size);
+    setLanguage(lang);
     m_session.appendLine(text(kTextGuide));
     m_session.params().clear();
     applyEnabling();
@@ -143,6 +144,14 @@ void MainWindow::connectSession() {
 // --- language ---
 
 void MainWindow::setLanguage(Language lang) {
+    showTexts(lang);
+    m_session.clearLog();
+    m_terminal->clear();
+    if (m_statusShown) refreshStatus();  // the status texts that have a language follow it
+    applyEnabling();
+}
+
+void MainWindow::showTexts(Language lang) {
     m_lang = lang;
     m_session.setLanguage(lang);
     retranslateMenus();
@@ -153,10 +162,6 @@ void MainWindow::setLanguage(Language lang) {
     m_production->retranslate(lang);
     m_status->retranslate(lang);
     m_terminal->retranslate(lang);
-    m_session.clearLog();
-    m_terminal->clear();
-    if (m_statusShown) refreshStatus();  // the status texts that have a language follow it
-    applyEnabling();
 }
 
 void MainWindow::retranslateMenus() {

@@ -63,6 +63,8 @@ protected:
 private:
     void buildMenus();
     void connectSession();
+    // Every text of the window in the language, nothing else.
+    void showTexts(Language lang);
     void retranslateMenus();
     void redisplay();
     void showAnswer(const DecodeResult& result);
