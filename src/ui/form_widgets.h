@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <string>
 #include <string_view>
 
@@ -73,6 +75,22 @@ inline QLineEdit* numberEdit(const char* name, int width = 70) {
     auto* e = named(new QLineEdit, name);
     e->setFixedWidth(width);
     return e;
+}
+
+// Makes a number edit exactly wide enough for the given count of digits in its own font.
+inline void fitDigits(QLineEdit* edit, int digits) {
+    // The frame's share of a width, as the style lays out the edit's contents in it.
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit);
+    opt.rect = QRect(0, 0, 200, edit->sizeHint().height());
+    const int contents = edit->style()
+                             ->subElementRect(QStyle::SE_LineEditContents, &opt, edit)
+                             .marginsRemoved(edit->textMargins())
+                             .width();
+    // The edit keeps two pixels either side of its text.
+    const int text = edit->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0')));
+    edit->setFixedWidth(text + 4 + 200 - contents);
 }
 
 inline std::string utf8(const QLineEdit* edit) {

@@ -10,7 +10,7 @@ PortCombo::PortCombo(Lister lister, QWidget* parent)
     setObjectName(QStringLiteral("portCombo"));
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
-    setMinimumContentsLength(12);
+    setMinimumContentsLength(14);  // /dev/ttyUSB10, /dev/pts/12
 }
 
 QList<PortCombo::Port> PortCombo::systemPorts() {

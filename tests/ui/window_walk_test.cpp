@@ -135,8 +135,11 @@ private:
         const QString text = plain(l);
         if (text.isEmpty()) return;
         chinese(l, QStringLiteral("text"), text);
-        // Wrapped texts take more lines; elided ones carry their whole text as tooltip.
-        if (l->wordWrap() || (text.contains(QChar(0x2026)) && !l->toolTip().isEmpty())) return;
+        // Wrapped texts take more lines; elided ones carry their whole text as tooltip, or are
+        // labels made to elide what does not fit.
+        if (l->wordWrap() || (text.contains(QChar(0x2026)) && !l->toolTip().isEmpty()) ||
+            l->property("elides").toBool())
+            return;
         const int room = l->contentsRect().width() - 2 * l->margin() - std::max(0, l->indent());
         clipped(l, text, textWidth(l, text), room);
     }

@@ -149,7 +149,7 @@ void showMainForm(const DeviceParams& p, MainForm& form) {
     form.dataCacheEnable = p.get(f::dataCacheEnable) == 1;
     form.modbusTcpToRtu = p.get(f::modbusTcpToRtu) == 1;
     form.edgeMode = comboIndex(p.get(f::edgeMode), kEdgeModeCount);
-    form.tlsMode = comboIndex(p.get(f::tlsMode), static_cast<int>(kTlsModeEntries.size()));
+    form.tlsMode = comboIndex(p.get(f::tlsMode), kTlsModeCount);
     form.apnEnable = p.get(f::apnEnable) == 1;
     form.remoteConfigEnable = p.get(f::remoteConfigEnable) == 1;
     form.userCodeEnable = p.get(f::userCodeEnable) == 1;

@@ -78,16 +78,12 @@ inline constexpr std::array<const char*, 3> kParityEntries = {"NONE", "ODD", "EV
 inline constexpr std::array<const char*, 3> kStopBitsEntries = {"1", "1.5", "2"};
 inline constexpr std::array<const char*, 2> kProtocolEntries = {"TCP", "UDP"};
 inline constexpr std::array<const char*, 2> kConnModeEntries = {"长连接", "短连接"};
-inline constexpr std::array<const char*, 3> kTlsModeEntries = {"不启用", "单向认证", "双向认证"};
-// Help on the phone numbers, shown by the "?" beside them.
-inline constexpr std::string_view kPhoneNumbersHelp =
-    "数据转换:最多支持10个手机号 每个手机号之间 以;分隔    。   如 10086;10010\r\n"
-    "格式转换:phone|data    如 10086|cxll ";
 
 inline constexpr int kWorkModeCount = 2;
 inline constexpr int kSmsModeCount = 3;
 inline constexpr int kRegisterModeCount = 3;
 inline constexpr int kEdgeModeCount = 3;
+inline constexpr int kTlsModeCount = 3;
 
 // Redisplay: every control from the record. The HEX boxes are kept as they are in `form` and
 // choose how the packet data is shown. A stored value no combo entry stands for shows as no

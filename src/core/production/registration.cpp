@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "text/window_texts.h"
+
 namespace dtu {
 
 std::array<std::uint8_t, kRegistrationRequestSize> registrationRequest(
@@ -23,16 +25,17 @@ RegistrationResult readRegistrationAnswer(std::span<const std::uint8_t> answer) 
     return RegistrationResult::Failed;
 }
 
-std::string_view registrationText(RegistrationResult result) {
+std::string_view registrationText(RegistrationResult result, Language lang) {
+    using namespace windowText;
     switch (result) {
         case RegistrationResult::Added:
-            return "添加成功\r\n";
+            return in(kAdded, lang);
         case RegistrationResult::AlreadyAdded:
-            return "已经添加\r\n";
+            return in(kAlreadyAdded, lang);
         case RegistrationResult::Failed:
             break;
     }
-    return "添加失败\r\n";
+    return in(kAddFailed, lang);
 }
 
 std::optional<HostPort> parseHostPort(std::string_view text) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/language.h"
+
 namespace dtu {
 
 // The maker's cloud takes registrations on this TCP port; its host is a deployment setting.
@@ -35,9 +37,9 @@ enum class RegistrationResult : std::uint8_t { Added, AlreadyAdded, Failed };
 // (also fewer than two bytes) a failure.
 RegistrationResult readRegistrationAnswer(std::span<const std::uint8_t> answer);
 
-// The receive box line, in Chinese in both languages: "添加成功", "已经添加" or "添加失败",
-// each followed by CR LF.
-std::string_view registrationText(RegistrationResult result);
+// The receive box line in the window's language (the command line prints the Chinese one),
+// followed by CR LF.
+std::string_view registrationText(RegistrationResult result, Language lang = Language::Chinese);
 
 // "HOST:PORT" (an IPv6 host in brackets); nullopt when the port is not 1 to 65535 or the host
 // is empty.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "text/gbk.h"
+#include "text/window_texts.h"
 
 namespace dtu {
 
@@ -41,12 +42,10 @@ int asPrinted(std::uint32_t v) {
 }
 
 // The registration states 0..6; nullopt for any other value.
-std::optional<std::string_view> registrationName(std::uint8_t state) {
-    static constexpr std::array<std::string_view, 7> kNames{
-        "未注册", "已注册，本地网", "未注册，正在搜运营商", "注册被拒绝",
-        "未知",   "已注册漫游",     "注册本地网",
-    };
-    if (state < kNames.size()) return kNames[state];
+std::optional<std::string_view> registrationName(std::uint8_t state,
+                                                 Language lang = Language::Chinese) {
+    if (state < windowText::kRegistrationStates.size())
+        return windowText::in(windowText::kRegistrationStates[state], lang);
     return std::nullopt;
 }
 
@@ -62,7 +61,7 @@ int leadingInt(std::string_view s) {
     return negative ? -n : n;
 }
 
-std::string fieldText(const DeviceParams& p, TextField field) {
+std::string deviceText(const DeviceParams& p, TextField field) {
     return gbkToDisplay(p.text(field));
 }
 
@@ -141,10 +140,11 @@ std::string registrationText(std::uint8_t state) {
     return std::to_string(state);
 }
 
-std::string simLine(std::uint8_t simInserted, std::uint8_t netRegState) {
-    const auto name = registrationName(netRegState);
-    if (!name) return "版本低于V23084,无法获取";
-    return (simInserted == 1 ? "已插卡; " : "未插卡; ") + std::string(*name);
+std::string simLine(std::uint8_t simInserted, std::uint8_t netRegState, Language lang) {
+    using namespace windowText;
+    const auto name = registrationName(netRegState, lang);
+    if (!name) return std::string(in(kFirmwareTooOld, lang));
+    return std::string(in(simInserted == 1 ? kSimInserted : kNoSim, lang)) + std::string(*name);
 }
 
 std::string macText(const DeviceParams& params) {
@@ -154,10 +154,10 @@ std::string macText(const DeviceParams& params) {
 
 StatusReport buildStatusReport(const DeviceParams& p, const LiveState& live, Language lang) {
     StatusReport r;
-    r.model = fieldText(p, f::deviceModel);
-    r.version = fieldText(p, f::firmwareVersion);
-    r.iccid = fieldText(p, f::iccid);
-    r.imei = fieldText(p, f::imei);
+    r.model = deviceText(p, f::deviceModel);
+    r.version = deviceText(p, f::firmwareVersion);
+    r.iccid = deviceText(p, f::iccid);
+    r.imei = deviceText(p, f::imei);
     r.signal = std::to_string(p.get(f::signalQuality));
     r.operatorName = operatorName(p.textView(f::iccid), lang);
     r.mac = macText(p);
@@ -167,7 +167,7 @@ StatusReport buildStatusReport(const DeviceParams& p, const LiveState& live, Lan
     r.serverB = linkText(p.get(f::serverBLinked) == 1, p.get(f::serverBEnable) != 0, lang);
     r.http = linkText(p.get(f::httpLinked) == 1, p.get(f::httpEnable) != 0, lang);
     r.mqtt = linkText(p.get(f::mqttLinked) == 1, p.get(f::mqttEnable) != 0, lang);
-    r.sim = simLine(live.simInserted, live.netRegState);
+    r.sim = simLine(live.simInserted, live.netRegState, lang);
     r.gps = gpsLine(p, lang);
     r.cell = cellLine(p, lang);
     r.remoteConfigUuid = sformat("%d", asPrinted(p.get(f::remoteConfigUuid)));

@@ -41,12 +41,13 @@ StatusReport buildStatusReport(const DeviceParams& params, const LiveState& live
 // empty or non-numeric pair reads as 0. Unknown numbers give an empty text.
 std::string operatorName(std::string_view iccid, Language lang);
 
-// The network registration state 0..6 as text; any other value as its decimal number.
+// The network registration state 0..6 as text (as the diagnostics report names it); any other
+// value as its decimal number.
 std::string registrationText(std::uint8_t state);
 
 // SIM presence and registration. A state outside 0..6 (0xFF: the firmware does not report it)
 // replaces the whole line by a note that the firmware is too old.
-std::string simLine(std::uint8_t simInserted, std::uint8_t netRegState);
+std::string simLine(std::uint8_t simInserted, std::uint8_t netRegState, Language lang);
 
 // The MAC as 12 lower-case hex digits; it also names the device in the production files.
 std::string macText(const DeviceParams& params);

@@ -38,6 +38,8 @@ TEST(Registration, OnlyTheFirstTwoAnswerBytesCount) {
     EXPECT_EQ(registrationText(RegistrationResult::Added), "添加成功\r\n");
     EXPECT_EQ(registrationText(RegistrationResult::AlreadyAdded), "已经添加\r\n");
     EXPECT_EQ(registrationText(RegistrationResult::Failed), "添加失败\r\n");
+    EXPECT_EQ(registrationText(RegistrationResult::AlreadyAdded, Language::English),
+              "Already added\r\n");
 }
 
 TEST(Registration, HostPort) {
