@@ -92,7 +92,7 @@ bool CommandFlow::requirePort(bool readText) {
     if (m_portOpen) return true;
     m_fx.appendLog(std::string(readText && m_lang == Language::English
                                    ? linkText::kPortNotOpenReadEn
-                                   : linkText::kPortNotOpen));
+                                   : inLanguage(linkText::kPortNotOpen, m_lang)));
     return false;
 }
 

@@ -44,10 +44,10 @@ int replyTimeoutMs(int currentBaud);
 // Wait for the probe answer at one rate before the next rate is tried.
 int probeStepMs(int baud);
 
-// Fixed texts of the device link that exist in one form only.
+// Fixed texts of the device link.
 namespace linkText {
-inline constexpr std::string_view kPortNotOpen = "串口未打开！！\r\n";
-inline constexpr std::string_view kPortNotOpenReadEn = "Please Open serial fisrt\r\n";
+inline constexpr FormLabel kPortNotOpen{"串口未打开！！\r\n", "The serial port is not open\r\n"};
+inline constexpr std::string_view kPortNotOpenReadEn = "Please open the serial port first\r\n";
 inline constexpr std::string_view kReadFirst = "请先读取参数，在保存！！\r\n";
 inline constexpr std::string_view kProbeTrying = "正在尝试波特率：";
 inline constexpr std::string_view kProbeFailed = "尝试失败\r\n";

@@ -38,10 +38,6 @@ ShownText shownText(const DeviceParams& params, TextField field);
 ShownText shownBytes(std::span<const std::uint8_t> bytes, bool hex);
 
 // Refusal texts naming the control (in the window's language) and the limit.
-struct FormLabel {
-    std::string_view chinese;
-    std::string_view english;
-};
 std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang);
 std::string notGbkMessage(FormLabel label, Language lang);
 // For bytes typed as hex digits, where every byte is one byte.
