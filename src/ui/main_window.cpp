@@ -1020,7 +1020,7 @@ void MainWindow::save() {
 }
 
 void MainWindow::editAccessPassword() {
-    auto* dialog = new LockDialog(m_session.accessPassword(), this);
+    auto* dialog = new LockDialog(m_session.accessPassword(), m_lang, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { m_session.setAccessPassword(dialog->password()); });
@@ -1031,7 +1031,7 @@ void MainWindow::editConfigLockPassword() {
     LockPassword stored{};
     const auto field = m_session.params().bytes(fields::configLockPassword);
     std::copy(field.begin(), field.end(), stored.begin());
-    auto* dialog = new LockDialog(stored, this);
+    auto* dialog = new LockDialog(stored, m_lang, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const LockPassword pw = dialog->password();
