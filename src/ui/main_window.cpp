@@ -983,7 +983,7 @@ void MainWindow::sendLine() {
     if (m_sendHex->isChecked()) {
         auto parsed = parseHex(typed);
         if (!parsed) {
-            showMessage(this, qs(kHexEntryMessage));
+            showMessage(this, qs(inLanguage(kHexEntryMessage, m_lang)));
             return;
         }
         bytes = std::move(*parsed);

@@ -57,6 +57,6 @@ FormText formText(const ShownText& was, std::string_view typed, std::size_t maxB
                   FormLabel label, Language lang, std::string_view tooLong = {});
 
 // Shown when hexadecimal entry holds a character that is not a hex digit.
-inline constexpr std::string_view kHexEntryMessage = "Please type hex number";
+inline constexpr FormLabel kHexEntryMessage{"请输入十六进制数", "Please type hex number"};
 
 }  // namespace dtu

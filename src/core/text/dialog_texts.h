@@ -6,8 +6,22 @@ namespace dtu::dialogText {
 
 // The words of the feature dialogs that are not numbered entries, in both languages.
 
+// The button that tries the servers of the record from the PC.
+inline constexpr FormLabel kTestConnection{"测试连接", "Test connection"};
+
 // File choosers.
 inline constexpr FormLabel kAllFiles{"所有文件", "All files"};
+
+// The MQTT dialog on counter firmware: the product key and device name carry the cloud-print
+// values, and the counter's own settings follow.
+inline constexpr FormLabel kCloudPrintReset{"云印清零", "Cloud print reset"};
+inline constexpr FormLabel kCloudPrintTag{"云印TAG", "Cloud print TAG"};
+inline constexpr FormLabel kDebounce{"消抖：", "Debounce:"};
+inline constexpr FormLabel kAdjustment{"加减( 负为减 ,正为加 ,0不加不减)",
+                                       "Adjust (negative subtracts, positive adds, 0 neither)"};
+inline constexpr FormLabel kMeter{"计米:", "Meter:"};
+inline constexpr FormLabel kCountsPerCircumference{"计数/周长", "Counts/circumference"};
+inline constexpr FormLabel kCircumference{"周长(mm)", "Circumference (mm)"};
 
 // The firmware upgrade dialog.
 inline constexpr FormLabel kFirmwareTitle{"固件升级", "Firmware upgrade"};
