@@ -302,7 +302,7 @@ public:
     void finished(const dtu::FirmwareResult& r) override {
         check(++m_finished == 1 && !m_quiet);
         check(m_timers.running.empty());
-        check(r.ok == (r.text == dtu::firmwareText::kSucceeded));
+        check(r.ok == (r.text == dtu::firmwareText::kSucceeded.chinese));
         check(r.factoryResetAsked == m_options.factoryReset);
         check(!r.factoryResetDone || (r.ok && r.factoryResetAsked));
         if (m_event == Event::Abort) check(!r.ok && r.text == kAbortText);
@@ -502,15 +502,15 @@ public:
         check(r.checksumRead == (m_kind == Kind::Read));
         if (m_event == Event::Abort) check(!r.ok && r.text == kAbortText);
         if (m_kind == Kind::Save) {
-            check(r.ok == (r.text == dtu::certText::kSaved));
+            check(r.ok == (r.text == dtu::certText::kSaved.chinese));
             // Saved only once the device took every chunk, the last one included.
             if (r.ok) check(m_written == m_chunks && m_ackSinceWrite);
             if (!r.ok && m_event != Event::Abort)
                 check(m_event == Event::Timer && m_firing == CertTimer::AckTimeout &&
-                      r.text == dtu::certText::kSaveTimedOut);
+                      r.text == dtu::certText::kSaveTimedOut.chinese);
             return;
         }
-        check(r.ok == (r.text == dtu::certText::kReadOk));
+        check(r.ok == (r.text == dtu::certText::kReadOk.chinese));
         if (r.ok) {
             // The checksums came from an answer to this read and are the ones stored.
             check(m_readAnswerSeen && r.checksums[0] != 0);
@@ -518,7 +518,7 @@ public:
                 check(r.checksums[i] == m_params.get(dtu::fields::certChecksums[i]));
         } else if (m_event != Event::Abort) {
             check(m_event == Event::Timer && m_firing == CertTimer::ChecksumTimeout &&
-                  r.text == dtu::certText::kReadTimedOut);
+                  r.text == dtu::certText::kReadTimedOut.chinese);
         }
     }
 

@@ -221,7 +221,7 @@ int calibrate(Session& s) {
     if (!waiter.waitFor(kCalibrationLimitMs, [&] { return result.has_value(); }))
         return kExitFailed;
     std::cout << *result << "\n";
-    return *result == rtuText::kCalibrationOk ? kExitOk : kExitFailed;
+    return *result == inLanguage(rtuText::kCalibrationOk, s.language()) ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ int runMqttStatus(Session& session) {
     loop.exec();
     if (portFailed) return kExitFailed;
     if (!poller.answered()) {
-        std::cout << kMqttStatusTimedOut << "\n";
+        std::cout << inLanguage(kMqttStatusTimedOut, session.language()) << "\n";
         return kExitFailed;
     }
     // A state no text stands for leaves its line out.

@@ -32,10 +32,7 @@ bool english(Language lang) {
 class ProgressPrinter {
 public:
     ProgressPrinter(const char* unit, std::size_t unitBytes, const Session& session)
-        : m_unit(unit),
-          m_rate(unitBytes),
-          m_session(session),
-          m_terminal(stdoutIsTerminal()) {}
+        : m_unit(unit), m_rate(unitBytes), m_session(session), m_terminal(stdoutIsTerminal()) {}
 
     void update(quint32 done, quint32 total) {
         if (total == 0) return;
@@ -193,7 +190,8 @@ int prepareCerts(const Args& args, Language lang, TransferJob& job) {
     job.saveCerts = ca || cert || key;
     if (!job.saveCerts && !job.readChecksums)
         return fail(kExitUsage, "nothing to do: give --ca FILE to save, --checksums to read");
-    if (job.saveCerts && !ca) return fail(kExitUsage, std::string(certText::kCaRequired));
+    if (job.saveCerts && !ca)
+        return fail(kExitUsage, std::string(inLanguage(certText::kCaRequired, lang)));
     QString* paths[] = {&job.caPath, &job.clientCertPath, &job.clientKeyPath};
     const std::optional<std::string>* given[] = {&ca, &cert, &key};
     for (int i = 0; i < 3; ++i) {

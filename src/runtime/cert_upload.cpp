@@ -79,7 +79,8 @@ std::array<std::uint16_t, 3> CertUploader::fileChecksums(const QString& caPath,
 bool CertUploader::requirePort() {
     if (m_session.isOpen()) return true;
     m_result = {};
-    m_result.text = linkText::kPortNotOpen.substr(0, linkText::kPortNotOpen.size() - 2);
+    const std::string_view closed = inLanguage(linkText::kPortNotOpen, m_session.language());
+    m_result.text = closed.substr(0, closed.size() - 2);
     emit finished(false, QString::fromStdString(m_result.text));
     return false;
 }
@@ -104,12 +105,14 @@ bool CertUploader::save(const QString& caPath, const QString& clientCertPath,
     }
     if (!requirePort()) return false;
     m_result = {};
+    m_flow.setLanguage(m_session.language());
     return m_flow.save(std::move(blob.bytes));
 }
 
 bool CertUploader::readChecksums() {
     if (m_flow.busy() || !requirePort()) return false;
     m_result = {};
+    m_flow.setLanguage(m_session.language());
     return m_flow.readChecksums();
 }
 

@@ -43,8 +43,9 @@ DeviceProvisioner::DeviceProvisioner(const Line& line, const Work& work, bool ma
             m_probeLate.start(kProbeLateAnswerMs);
     });
     connect(&m_probeLate, &QTimer::timeout, this, [this] {
-        fail(QString::fromUtf8(linkText::kProbeFailed.data(),
-                               static_cast<qsizetype>(linkText::kProbeFailed.size()))
+        // The record keeps the reason in the words it always had.
+        fail(QString::fromUtf8(linkText::kProbeFailed.chinese.data(),
+                               static_cast<qsizetype>(linkText::kProbeFailed.chinese.size()))
                  .trimmed());
     });
     connect(&m_session, &Session::portFailed, this,

@@ -66,12 +66,14 @@ bool FirmwareUpgrader::start(FirmwareImage image, bool factoryReset) {
     if (m_flow.running()) return false;
     if (!m_session.isOpen()) {
         m_result = {};
-        m_result.text = linkText::kPortNotOpen.substr(0, linkText::kPortNotOpen.size() - 2);
+        const std::string_view closed = inLanguage(linkText::kPortNotOpen, m_session.language());
+        m_result.text = closed.substr(0, closed.size() - 2);
         emit finished(false, QString::fromStdString(m_result.text));
         return false;
     }
     FirmwareUpgrade::Options options;
     options.factoryReset = factoryReset;
+    options.lang = m_session.language();
     if (m_session.lockEnabled()) options.lock = m_session.accessPassword();
     // Back to the rate the port was opened with, or the one the probe found.
     const CommandFlow& link = m_session.flow();

@@ -45,8 +45,9 @@ void RtuPanelDriver::viewChanged() {
     emit viewUpdated();
 }
 
-void RtuPanelDriver::message(const std::string& text) {
-    emit messageRequested(QString::fromStdString(text));
+void RtuPanelDriver::message(FormLabel text) {
+    const std::string_view shown = inLanguage(text, m_session.language());
+    emit messageRequested(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
 }
 
 }  // namespace dtu

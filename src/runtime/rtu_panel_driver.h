@@ -35,7 +35,7 @@ private:
     void startTimer(RtuTimer timer, int ms) override;
     void stopTimer(RtuTimer timer) override;
     void viewChanged() override;
-    void message(const std::string& text) override;
+    void message(FormLabel text) override;
 
     static constexpr std::size_t kTimers = static_cast<std::size_t>(RtuTimer::Step) + 1;
 

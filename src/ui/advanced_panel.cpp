@@ -134,7 +134,7 @@ void AdvancedPanel::editConfigLockPassword() {
     LockPassword stored{};
     const auto field = m_session.params().bytes(fields::configLockPassword);
     std::copy(field.begin(), field.end(), stored.begin());
-    auto* dialog = new LockDialog(stored, this);
+    auto* dialog = new LockDialog(stored, m_lang, this);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const LockPassword pw = dialog->password();
         m_session.params().setText(fields::configLockPassword, std::span<const std::uint8_t>(pw));

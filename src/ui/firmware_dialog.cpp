@@ -13,10 +13,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "form_widgets.h"
 #include "message_box.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
+
+using form::text;
+namespace t = dialogText;
 
 namespace {
 
@@ -37,7 +42,8 @@ FirmwareDialog::FirmwareDialog(Session& session, const QString& path, bool facto
                                QWidget* parent)
     : QDialog(parent), m_session(session), m_upgrader(session) {
     setObjectName(QStringLiteral("firmwareDialog"));
-    setWindowTitle(QStringLiteral("固件升级"));
+    const Language lang = session.language();
+    setWindowTitle(text(t::kFirmwareTitle, lang));
 
     m_path = new QLineEdit(path);
     m_path->setObjectName(QStringLiteral("firmwarePath"));
@@ -46,18 +52,18 @@ FirmwareDialog::FirmwareDialog(Session& session, const QString& path, bool facto
     auto* choose = new QToolButton;
     choose->setObjectName(QStringLiteral("chooseFirmware"));
     choose->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    choose->setToolTip(QStringLiteral("选择固件文件"));
+    choose->setToolTip(text(t::kChooseFirmware, lang));
     connect(choose, &QToolButton::clicked, this, &FirmwareDialog::chooseWithDialog);
-    auto* group = new QGroupBox(QStringLiteral("固件"));
+    auto* group = new QGroupBox(text(t::kFirmwareGroup, lang));
     auto* fileRow = new QHBoxLayout(group);
     fileRow->addWidget(m_path, 1);
     fileRow->addWidget(choose);
 
-    m_factoryBox = new QCheckBox(QStringLiteral("升级完恢复出厂设置"));
+    m_factoryBox = new QCheckBox(text(t::kResetAfterUpgrade, lang));
     m_factoryBox->setObjectName(QStringLiteral("factoryReset"));
     m_factoryBox->setChecked(factoryReset);
-    m_resetNotDone = newIndicator("resetNotDone", "red", QStringLiteral("未恢复出厂设置"));
-    m_resetDone = newIndicator("resetDone", "green", QStringLiteral("已恢复出厂设置"));
+    m_resetNotDone = newIndicator("resetNotDone", "red", text(t::kResetNotDone, lang));
+    m_resetDone = newIndicator("resetDone", "green", text(t::kResetDone, lang));
     auto* resetRow = new QHBoxLayout;
     resetRow->addWidget(m_factoryBox);
     resetRow->addStretch(1);
@@ -77,11 +83,11 @@ FirmwareDialog::FirmwareDialog(Session& session, const QString& path, bool facto
     progressRow->addWidget(m_progress, 1);
     progressRow->addWidget(m_status);
 
-    m_startButton = new QPushButton(QStringLiteral("开始升级"));
+    m_startButton = new QPushButton(text(t::kStartUpgrade, lang));
     m_startButton->setObjectName(QStringLiteral("startUpgrade"));
     m_startButton->setDefault(true);
     connect(m_startButton, &QPushButton::clicked, this, &FirmwareDialog::startUpgrade);
-    auto* exit = new QPushButton(QStringLiteral("退出"));
+    auto* exit = new QPushButton(text(t::kExit, lang));
     exit->setObjectName(QStringLiteral("exitFirmware"));
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -128,8 +134,9 @@ void FirmwareDialog::holdLine() {
 
 void FirmwareDialog::chooseWithDialog() {
     const QString folder = path().isEmpty() ? QString() : QFileInfo(path()).absolutePath();
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("固件升级"), folder,
-                                                        QStringLiteral("(*.bin);;所有文件(*.*)"));
+    const QString filter =
+        QStringLiteral("(*.bin);;%1(*.*)").arg(text(t::kAllFiles, m_session.language()));
+    const QString chosen = QFileDialog::getOpenFileName(this, windowTitle(), folder, filter);
     if (!chosen.isEmpty()) chooseFile(chosen);
 }
 
@@ -159,7 +166,7 @@ void FirmwareDialog::onFinished(bool ok) {
     holdLine();
     const FirmwareResult& result = m_upgrader.lastResult();
     // A device that named the wrong block leaves the button off until the dialog is reopened.
-    m_startButton->setEnabled(result.text != firmwareText::kBadNumber);
+    m_startButton->setEnabled(!result.badNumber);
     if (ok && result.factoryResetAsked)
         (result.factoryResetDone ? m_resetDone : m_resetNotDone)->show();
 }

@@ -15,7 +15,7 @@ namespace dtu {
 class Session;
 
 // The firmware upgrade dialog. While it is open every burst from the line belongs to it, so the
-// main window's answer handling is out of the loop. Its texts are Chinese in both languages.
+// main window's answer handling is out of the loop.
 class FirmwareDialog : public QDialog {
     Q_OBJECT
 public:

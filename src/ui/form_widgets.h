@@ -31,6 +31,10 @@ inline QString pick(Language lang, const char* chinese, const char* english) {
     return QString::fromUtf8(lang == Language::English ? english : chinese);
 }
 
+inline QString text(FormLabel label, Language lang) {
+    return qs(inLanguage(label, lang));
+}
+
 template <typename W>
 W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));

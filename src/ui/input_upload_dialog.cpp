@@ -53,7 +53,7 @@ int smsEditWidth(const QLineEdit* edit) {
 InputUploadDialog::InputUploadDialog(Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_lang(session.language()) {
     setObjectName(QStringLiteral("inputUploadDialog"));
-    setWindowTitle(qs(rtuText::kUploadTitle));
+    setWindowTitle(label(rtuText::kUploadTitle, m_lang));
 
     auto* buttons = form::closingRow(this, m_lang, form::Closing::OkCancel);
 
@@ -168,9 +168,8 @@ QWidget* InputUploadDialog::buildSms() {
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* grid = new QGridLayout;
-    const QString low = qs(rtuText::kLowSms);
+    const QString low = label(rtuText::kLowSms, m_lang);
     for (int source = 0; source < kRtuInputs + 2; ++source) {
-        // The section's own labels, Chinese in both languages.
         const QString name = source < kRtuInputs
                                  ? QStringLiteral("X%1   ").arg(source + 1)
                                  : QStringLiteral("ADC%1  ").arg(source - kRtuInputs + 1);
@@ -180,8 +179,8 @@ QWidget* InputUploadDialog::buildSms() {
                 key, level == 0 ? QStringLiteral("High") : QStringLiteral("Low"))));
             e->setMinimumWidth(smsEditWidth(e));
             m_smsTexts[static_cast<std::size_t>(2 * source + level)] = e;
-            grid->addWidget(new QLabel(level == 0 ? name + qs(rtuText::kHighSms) : low), source,
-                            2 * level);
+            grid->addWidget(new QLabel(level == 0 ? name + label(rtuText::kHighSms, m_lang) : low),
+                            source, 2 * level);
             grid->addWidget(e, source, 2 * level + 1);
         }
     }
@@ -189,7 +188,7 @@ QWidget* InputUploadDialog::buildSms() {
     grid->setColumnStretch(3, 1);
     layout->addWidget(divider());
     layout->addLayout(grid);
-    layout->addWidget(new QLabel(qs(rtuText::kSmsNote)));
+    layout->addWidget(new QLabel(label(rtuText::kSmsNote, m_lang)));
     layout->addWidget(divider());
     return box;
 }

@@ -7,28 +7,31 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "form_widgets.h"
 #include "message_box.h"
+#include "text/dialog_texts.h"
 #include "text/gbk.h"
 
 namespace dtu {
 
-LockDialog::LockDialog(const LockPassword& current, QWidget* parent)
-    : QDialog(parent), m_current(current) {
-    setWindowTitle(QStringLiteral("设备锁"));
-    auto* help = new QLabel(
-        QStringLiteral("设备锁:给设备加上密码，在获取参数,保存参数,固件升级 "
-                       "时必须输入密码才能操作，保护设备参数不被窃取\n如果忘记密码，恢复出厂即可"));
+using form::text;
+namespace t = dialogText;
+
+LockDialog::LockDialog(const LockPassword& current, Language lang, QWidget* parent)
+    : QDialog(parent), m_lang(lang), m_current(current) {
+    setWindowTitle(text(t::kLockTitle, lang));
+    auto* help = new QLabel(text(t::kLockHelp, lang));
     help->setWordWrap(true);
     m_edit = new QLineEdit(passwordText(current));
     m_edit->setObjectName(QStringLiteral("passwordEdit"));
-    auto* ok = new QPushButton(QStringLiteral("确定"));
+    auto* ok = new QPushButton(form::text(lang, kTextOk));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &LockDialog::accept);
 
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("密码")));
+    row->addWidget(new QLabel(text(t::kLockPassword, lang)));
     row->addWidget(m_edit);
-    row->addWidget(new QLabel(QStringLiteral("8位数字或字母")));
+    row->addWidget(new QLabel(text(t::kLockPasswordHint, lang)));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(help);
     layout->addLayout(row);
@@ -52,7 +55,7 @@ void LockDialog::accept() {
     const ShownText was = shown(m_current);
     const auto gbk = was.editedTo(typed) ? utf8ToGbk(typed) : was.stored;
     if (!gbk || gbk->size() != kLockPasswordSize) {
-        showMessage(this, QStringLiteral("密码必须是8位"));
+        showMessage(this, text(t::kLockPasswordLength, m_lang));
         return;
     }
     std::copy(gbk->begin(), gbk->end(), m_password.begin());

@@ -10,11 +10,11 @@ class QLineEdit;
 namespace dtu {
 
 // The small password dialog of the device lock: edits either the password presented to a
-// locked device or the lock the device is to carry. Its texts are Chinese in both languages.
+// locked device or the lock the device is to carry.
 class LockDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit LockDialog(const LockPassword& current, QWidget* parent = nullptr);
+    LockDialog(const LockPassword& current, Language lang, QWidget* parent = nullptr);
 
     // The accepted password (valid once the dialog has ended with OK).
     LockPassword password() const { return m_password; }
@@ -27,6 +27,7 @@ public:
 private:
     static ShownText shown(const LockPassword& password);
 
+    Language m_lang;
     QLineEdit* m_edit;
     LockPassword m_current;
     LockPassword m_password{};

@@ -12,16 +12,18 @@
 #include "mqtt_status_poller.h"
 #include "server_check_button.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
 using form::edit;
 using form::named;
 using form::numberEdit;
-using form::pick;
 using form::put;
 using form::qs;
+using form::text;
 using form::utf8;
+namespace t = dialogText;
 
 namespace {
 
@@ -151,9 +153,9 @@ QWidget* MqttDialog::buildCloud() {
         return g;
     };
     auto* platformGroup = group(m_platformCloud, kTextCloudOptionA, "platformCloud",
-                                helpLink("platformHelp", platformCloudHelp(), this));
+                                helpLink("platformHelp", platformCloudHelp(m_lang), this));
     auto* makerGroup = group(m_makerCloud, kTextCloudOptionB, "makerCloud",
-                             helpLink("makerHelp", makerCloudHelp(m_cloudServer), this));
+                             helpLink("makerHelp", makerCloudHelp(m_cloudServer, m_lang), this));
     // Either platform or none: ticking one box clears the other; both may be clear.
     connect(m_platformCloud, &QCheckBox::toggled, this, [this](bool on) {
         if (on) m_makerCloud->setChecked(false);
@@ -167,11 +169,11 @@ QWidget* MqttDialog::buildCloud() {
     layout->addLayout(groups);
 
     // On counter firmware the product key and device name carry the cloud-print values.
-    auto* productKeyLabel = new QLabel(m_counter ? pick(m_lang, "云印清零", "Cloud print reset")
-                                                 : QStringLiteral("Product Key"));
+    auto* productKeyLabel =
+        new QLabel(m_counter ? text(t::kCloudPrintReset, m_lang) : QStringLiteral("Product Key"));
     m_productKey = edit("productKey", kTextEditWidth);
-    auto* deviceNameLabel = new QLabel(m_counter ? pick(m_lang, "云印TAG", "Cloud print TAG")
-                                                 : QStringLiteral("Device Name"));
+    auto* deviceNameLabel =
+        new QLabel(m_counter ? text(t::kCloudPrintTag, m_lang) : QStringLiteral("Device Name"));
     m_deviceName = edit("deviceName", kTextEditWidth);
     m_deviceSecret = edit("deviceSecret", kTextEditWidth);
     auto* grid = new QGridLayout;
@@ -205,7 +207,7 @@ QWidget* MqttDialog::buildCounter() {
     m_counterMode->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     row({m_counterMode});
 
-    auto* debounceLabel = new QLabel(pick(m_lang, "消抖：", "Debounce:"));
+    auto* debounceLabel = new QLabel(text(t::kDebounce, m_lang));
     auto* debounce = row({debounceLabel});
     static const char* const kDebounceNames[] = {"debounce1", "debounce2", "debounce3",
                                                  "debounce4"};
@@ -216,16 +218,14 @@ QWidget* MqttDialog::buildCounter() {
         debounce->insertWidget(2 * i + 2, e);
     }
 
-    auto* adjustmentLabel =
-        new QLabel(pick(m_lang, "加减( 负为减 ,正为加 ,0不加不减)",
-                        "Adjust (negative subtracts, positive adds, 0 neither)"));
+    auto* adjustmentLabel = new QLabel(text(t::kAdjustment, m_lang));
     m_adjustment = numberEdit("adjustment", 50);
     row({adjustmentLabel, m_adjustment});
 
-    auto* meterLabel = new QLabel(pick(m_lang, "计米:", "Meter:"));
-    auto* countsLabel = new QLabel(pick(m_lang, "计数/周长", "Counts/circumference"));
+    auto* meterLabel = new QLabel(text(t::kMeter, m_lang));
+    auto* countsLabel = new QLabel(text(t::kCountsPerCircumference, m_lang));
     m_countsPerCircumference = numberEdit("countsPerCircumference", 90);
-    auto* circumferenceLabel = new QLabel(pick(m_lang, "周长(mm)", "Circumference (mm)"));
+    auto* circumferenceLabel = new QLabel(text(t::kCircumference, m_lang));
     m_circumference = numberEdit("circumference", 90);
     row({meterLabel, countsLabel, m_countsPerCircumference, circumferenceLabel, m_circumference});
 

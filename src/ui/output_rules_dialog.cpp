@@ -28,15 +28,14 @@ QString label(FormLabel l, Language lang) {
 OutputRulesDialog::OutputRulesDialog(Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_lang(session.language()) {
     setObjectName(QStringLiteral("outputRulesDialog"));
-    setWindowTitle(qs(rtuText::kRulesTitle));
+    setWindowTitle(label(rtuText::kRulesTitle, m_lang));
 
     auto* rules = new QGridLayout;
     rules->setHorizontalSpacing(4);
     auto* cloneHelp = named(new ClickLabel(ClickLabel::Style::Link), "cloneHelp");
     cloneHelp->setText(QStringLiteral("?"));
-    connect(cloneHelp, &ClickLabel::clicked, this, [this] {
-        if (m_lang == Language::Chinese) showMessage(this, qs(rtuText::kCloneHelp));
-    });
+    connect(cloneHelp, &ClickLabel::clicked, this,
+            [this] { showMessage(this, label(rtuText::kCloneHelp, m_lang)); });
     rules->addWidget(cloneHelp, 0, kRtuRelays + 1, Qt::AlignCenter);
     for (int row = 0; row < kRuleRows; ++row) {
         const QString name = QString::fromStdString(ruleRowName(row));

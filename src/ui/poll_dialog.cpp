@@ -45,8 +45,8 @@ QString text(const PollText& t, Language lang) {
     return qs(t.text(lang));
 }
 
-// The type cell is edited with a drop-down of the type names in the window's language; the
-// cell itself always holds the Chinese name. Picking an entry ends the edit.
+// The type cell is edited with a drop-down of the type names in the window's language.
+// Picking an entry ends the edit.
 class TypeDelegate : public QStyledItemDelegate {
 public:
     TypeDelegate(Language lang, QObject* parent) : QStyledItemDelegate(parent), m_lang(lang) {}
@@ -54,8 +54,8 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex&) const override {
         auto* combo = named(new QComboBox(parent), "typeEditor");
-        for (const ModbusDataType& t : kModbusDataTypes)
-            combo->addItem(qs(m_lang == Language::English ? t.english : t.chinese));
+        for (std::size_t i = 0; i < kModbusDataTypes.size(); ++i)
+            combo->addItem(qs(dataTypeText(static_cast<std::uint8_t>(i), m_lang)));
         auto* self = const_cast<TypeDelegate*>(this);
         connect(combo, &QComboBox::activated, self, [self, combo] {
             emit self->commitData(combo);
@@ -74,8 +74,7 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
         const int i = static_cast<QComboBox*>(editor)->currentIndex();
-        model->setData(index,
-                       qs(kModbusDataTypes[static_cast<std::size_t>(i < 0 ? 0 : i)].chinese));
+        model->setData(index, qs(dataTypeText(static_cast<std::uint8_t>(i < 0 ? 0 : i), m_lang)));
     }
 
 private:
@@ -237,8 +236,8 @@ PollDialog::PollDialog(Session& session, int& utf8Names, QWidget* parent)
     auto* help = named(new ClickLabel(ClickLabel::Style::Link), "prefixHelp");
     help->setText(text(kHelpLink, m_lang));
     connect(help, &ClickLabel::clicked, this, [this] {
-        showMessage(this,
-                    qs(kUploadPrefixHelp).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        showMessage(this, form::text(kUploadPrefixHelp, m_lang)
+                              .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     });
     auto* upload = new QVBoxLayout;
     upload->addLayout(row({field(text(m_lang, kTextTimedUpload), m_uploadInterval, "s"),
@@ -324,7 +323,7 @@ void PollDialog::renderRows() {
                 if (!isPollColumnEditable(c)) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 m_table->setItem(r, c, item);
             }
-            item->setText(qs(t.cellText(static_cast<std::size_t>(r), c)));
+            item->setText(qs(t.cellText(static_cast<std::size_t>(r), c, m_lang)));
         }
     }
     m_rendering = false;

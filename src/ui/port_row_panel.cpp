@@ -109,7 +109,7 @@ void PortRowPanel::setOpenButtonEnabled(bool enabled) {
 }
 
 void PortRowPanel::editAccessPassword() {
-    auto* dialog = new LockDialog(m_session.accessPassword(), this);
+    auto* dialog = new LockDialog(m_session.accessPassword(), m_lang, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { m_session.setAccessPassword(dialog->password()); });

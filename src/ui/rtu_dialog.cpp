@@ -187,12 +187,11 @@ QWidget* RtuDialog::buildSettings() {
     grid->addWidget(reportRules, 3, 1, 1, 2);
 
     m_powerOffSave = named(new QComboBox, "powerOffSave");
-    for (std::string_view mode : rtuText::kPowerOffModes) m_powerOffSave->addItem(qs(mode));
+    for (FormLabel mode : rtuText::kPowerOffModes) m_powerOffSave->addItem(label(mode, m_lang));
     auto* help = named(new ClickLabel(ClickLabel::Style::Link), "powerOffHelp");
-    help->setText(QStringLiteral("？"));
-    connect(help, &ClickLabel::clicked, this, [this] {
-        if (m_lang == Language::Chinese) showMessage(this, qs(rtuText::kPowerOffHelp));
-    });
+    help->setText(label(rtuText::kHelpMark, m_lang));
+    connect(help, &ClickLabel::clicked, this,
+            [this] { showMessage(this, label(rtuText::kPowerOffHelp, m_lang)); });
     grid->addWidget(new QLabel(label(rtuText::kPowerOffSave, m_lang)), 4, 0, 1, 3);
     auto* powerOff = new QHBoxLayout;
     powerOff->addWidget(m_powerOffSave, 1);

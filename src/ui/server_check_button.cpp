@@ -1,8 +1,10 @@
 #include "server_check_button.h"
 
 #include "check/server_check.h"
+#include "form_widgets.h"
 #include "server_checker.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
@@ -26,8 +28,7 @@ ServerCheckButton::ServerCheckButton(Session& session, std::function<bool(Device
 }
 
 void ServerCheckButton::retranslate() {
-    setText(m_session.language() == Language::English ? QStringLiteral("Test connection")
-                                                      : QStringLiteral("测试连接"));
+    setText(form::text(dialogText::kTestConnection, m_session.language()));
 }
 
 void ServerCheckButton::run() {

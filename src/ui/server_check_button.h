@@ -9,7 +9,7 @@ class DeviceParams;
 class ServerChecker;
 class Session;
 
-// "测试连接" / "Test connection": tries the servers of the record as the window shows it now
+// The "Test connection" button: tries the servers of the record as the window shows it now
 // from the PC and writes one line per link to the receive box as each ends; the checks run
 // on the event loop, so the window stays live.
 class ServerCheckButton : public QPushButton {

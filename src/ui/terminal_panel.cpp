@@ -103,7 +103,7 @@ void TerminalPanel::sendLine() {
     if (m_sendHex->isChecked()) {
         auto parsed = parseHex(typed);
         if (!parsed) {
-            showMessage(this, qs(kHexEntryMessage));
+            showMessage(this, qs(inLanguage(kHexEntryMessage, m_lang)));
             return;
         }
         bytes = std::move(*parsed);

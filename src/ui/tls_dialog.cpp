@@ -14,8 +14,12 @@
 #include "message_box.h"
 #include "params/field_table.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
+
+using form::text;
+namespace t = dialogText;
 
 namespace {
 
@@ -66,12 +70,12 @@ private:
 TlsDialog::TlsDialog(Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_uploader(session) {
     setObjectName(QStringLiteral("tlsDialog"));
-    setWindowTitle(QStringLiteral("TLS(目前仅支持MQTT)"));
+    const Language lang = session.language();
+    setWindowTitle(text(t::kTlsTitle, lang));
 
     static const char* const kNames[] = {"ca", "clientCert", "clientKey"};
-    const QString buttonTexts[] = {QStringLiteral("导入CA 文件 （必需）"),
-                                   QStringLiteral("导入CLIENT 文件 "),
-                                   QStringLiteral("导入CLIENT KEY 文件 ")};
+    const QString buttonTexts[] = {text(t::kImportCa, lang), text(t::kImportClientCert, lang),
+                                   text(t::kImportClientKey, lang)};
     auto* files = new QGridLayout;
     files->setColumnStretch(1, 1);
     for (int i = 0; i < 3; ++i) {
@@ -88,7 +92,7 @@ TlsDialog::TlsDialog(Session& session, QWidget* parent)
         showFile(static_cast<CertFile>(i));
     }
 
-    auto* sums = new QGroupBox(QStringLiteral("校验和"));
+    auto* sums = new QGroupBox(text(t::kChecksums, lang));
     auto* sumRow = new QHBoxLayout(sums);
     static const char* const kCaptions[] = {"CA", "CLIENT", "KEY"};
     for (int i = 0; i < 3; ++i) {
@@ -104,10 +108,10 @@ TlsDialog::TlsDialog(Session& session, QWidget* parent)
         stored[i] = static_cast<std::uint16_t>(session.params().get(fields::certChecksums[i]));
     showDeviceChecksums(stored);
 
-    m_saveButton = new QPushButton(QStringLiteral("保存证书"));
+    m_saveButton = new QPushButton(text(t::kSaveCertificates, lang));
     m_saveButton->setObjectName(QStringLiteral("saveCertificates"));
     connect(m_saveButton, &QPushButton::clicked, this, &TlsDialog::saveCertificates);
-    m_readButton = new QPushButton(QStringLiteral("读取证书校验和"));
+    m_readButton = new QPushButton(text(t::kReadChecksums, lang));
     m_readButton->setObjectName(QStringLiteral("readChecksums"));
     connect(m_readButton, &QPushButton::clicked, this, &TlsDialog::readChecksums);
     auto* buttons = new QHBoxLayout;
@@ -175,8 +179,10 @@ void TlsDialog::setButtonsEnabled(bool on) {
 }
 
 void TlsDialog::importWithDialog(CertFile which) {
-    const QString filter = which == CertFile::ClientKey ? QStringLiteral("(*.key);;所有文件(*.*)")
-                                                        : QStringLiteral("(*.crt);;所有文件(*.*)");
+    const QString filter =
+        QStringLiteral("(*.%1);;%2(*.*)")
+            .arg(which == CertFile::ClientKey ? QStringLiteral("key") : QStringLiteral("crt"),
+                 text(t::kAllFiles, m_session.language()));
     const QString current = path(which);
     const QString folder = current.isEmpty() ? QString() : QFileInfo(current).absolutePath();
     const QString chosen = QFileDialog::getOpenFileName(this, windowTitle(), folder, filter);

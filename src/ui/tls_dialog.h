@@ -18,8 +18,7 @@ class PathLabel;
 // The TLS dialog: picks the certificate files, writes them to the device and reads back the
 // device's checksums of what it holds. The files' paths and the blob last saved are kept in the
 // session's record, so they outlive the dialog and travel with an exported file. The device's
-// answers pass through the main window's answer handling. Its texts are Chinese in both
-// languages.
+// answers pass through the main window's answer handling.
 class TlsDialog : public QDialog {
     Q_OBJECT
 public:

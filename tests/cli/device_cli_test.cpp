@@ -132,7 +132,7 @@ TEST_F(Device, MqttStatusPrintsTheDialogsLinesOrTheTimeOut) {
     EXPECT_EQ(r.out, "TCP 成功\nMQTT 成功\n无订阅主题\n服务器 失败\n");
     const RunResult en = run({"--lang", "en", "mqtt-status"});
     EXPECT_EQ(en.code, 0);
-    EXPECT_EQ(en.out, "TCP Successfully\nMQTT Successfully\n无订阅主题\nServer Failed\n");
+    EXPECT_EQ(en.out, "TCP Successfully\nMQTT Successfully\nNo subscribed topic\nServer Failed\n");
 }
 
 TEST_F(Device, ProbeFindsEveryRateOfItsTable) {

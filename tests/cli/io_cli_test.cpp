@@ -76,7 +76,7 @@ TEST_F(Rtu, IoShowsTheLiveValuesAndRelaySwitchesOneRelayOnly) {
 
     const RunResult open = run({"--lang", "en", "relay", "3", "open"});
     ASSERT_EQ(open.code, 0) << open.err;
-    EXPECT_EQ(open.out, "Y3OPen\n");
+    EXPECT_EQ(open.out, "Y3Open\n");
     const IoLine after = io();
     EXPECT_EQ(after.relays, (std::vector<std::int64_t>{0, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(after.inputs.size(), 8u);

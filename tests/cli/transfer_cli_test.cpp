@@ -90,7 +90,8 @@ TEST_F(Transfer, FactoryResetAfterTheUpgradeAndALockedDevice) {
     const RunResult r =
         run(*sim, {"--lang", "en", "--password", "k3y!k3y!", "flash", fw, "--factory-reset"});
     ASSERT_EQ(r.code, 0) << r.out << r.err;
-    EXPECT_TRUE(has(r.out, "升级成功\nThe device restored its factory settings\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "Upgrade succeeded\nThe device restored its factory settings\n"))
+        << r.out;
     const RunResult read = run(*sim, {"read"});
     EXPECT_TRUE(has(read.out, "serverAPort = 6000")) << read.out;  // unlocked by the reset
     EXPECT_TRUE(has(read.out, versionOf(3000, 0x05)));

@@ -202,7 +202,7 @@ TEST_F(FeatureDialogs, HttpOkWithoutAnEditSavesTheStoredBytesAsTheyAre) {
 
 TEST(LockPasswordDialog, AnUntouchedPasswordKeepsBytesThatAreNoGbkText) {
     const LockPassword stored = {'a', 0xFF, 0x81, 0x7F, 'b', 'c', 'd', 'e'};
-    LockDialog dialog(stored);
+    LockDialog dialog(stored, Language::Chinese);
     dialog.show();
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

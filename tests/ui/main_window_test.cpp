@@ -202,7 +202,7 @@ TEST_F(WindowOnDevice, ChecksBeforeSavingStopTheSaveWithTheirMessage) {
     find<QCheckBox>("heartbeatHex")->setChecked(true);
     type("heartbeatData", QStringLiteral("0x01"));
     saveAndWait();
-    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("Please type hex number")});
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("请输入十六进制数")});
     EXPECT_EQ(device->image().get(f::heartbeatLength), before.get(f::heartbeatLength));
     EXPECT_EQ(device->image().textView(f::smsPhoneNumbers), "10086");
 }
@@ -414,7 +414,7 @@ TEST_F(Terminal, SendsTextAndHexAndShowsWhatComesBack) {
     sendLine(QStringLiteral("AT+中"), false);
     EXPECT_EQ(received(5), std::string("AT+\xd6\xd0"));  // GBK on the line
     sendLine(QStringLiteral("0x12"), true);
-    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("Please type hex number")});
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("请输入十六进制数")});
     sendLine(QString(1025, QChar('a')), false);
     EXPECT_EQ(takeMessages().size(), 1) << "more than the send buffer is refused";
 

@@ -173,7 +173,8 @@ TEST_F(OptionDialogs, SerialFilterKeepsItsHexBoxOnCancelAndRefusesWhatItCannotSt
     EXPECT_TRUE(in<QCheckBox>(dialog, "hexBox")->isChecked());
     typeIn(dialog, "data", QStringLiteral("0g"));
     click(in<QPushButton>(dialog, "okButton"));
-    EXPECT_EQ(takeMessages(dialog), QStringList{QString::fromLatin1(kHexEntryMessage.data())});
+    EXPECT_EQ(takeMessages(dialog),
+              QStringList{QString::fromUtf8(kHexEntryMessage.chinese.data())});
     EXPECT_TRUE(dialog->isVisible());
     typeIn(dialog, "data", QString(17 * 2, QLatin1Char('1')));
     click(in<QPushButton>(dialog, "okButton"));

@@ -260,7 +260,7 @@ TEST_F(PollDialogTest, AGbkFileIsImportedAndATableTooBigToSaveIsRefusedOnOk) {
     ASSERT_TRUE(closeWith(dialog, "cancelButton"));
 }
 
-TEST_F(PollDialogTest, InEnglishTheDropDownNamesTheTypesInEnglishTheCellInChinese) {
+TEST_F(PollDialogTest, InEnglishTheDropDownAndTheCellNameTheTypesInEnglish) {
     window->setLanguage(Language::English);
     PollDialog* dialog = openForm();
     ASSERT_TRUE(dialog);
@@ -268,7 +268,7 @@ TEST_F(PollDialogTest, InEnglishTheDropDownNamesTheTypesInEnglishTheCellInChines
     EXPECT_EQ(m_table->horizontalHeaderItem(kPollEmergency)->text(), QStringLiteral("EmgData"));
     dialog->addEntry();
     pickType(0, 2);
-    EXPECT_EQ(m_table->item(0, kPollType)->text(), QStringLiteral("浮点型(ABCD)"));
+    EXPECT_EQ(m_table->item(0, kPollType)->text(), QStringLiteral("Float(ABCD)"));
     saveShot(dialog, "poll-dialog-en.png");
     ASSERT_TRUE(closeWith(dialog, "okButton"));
     EXPECT_EQ(session.params().get(f::modbusItem(0).dataType), 2);

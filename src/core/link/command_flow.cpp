@@ -92,7 +92,7 @@ bool CommandFlow::requirePort(bool readText) {
     if (m_portOpen) return true;
     m_fx.appendLog(std::string(readText && m_lang == Language::English
                                    ? linkText::kPortNotOpenReadEn
-                                   : linkText::kPortNotOpen));
+                                   : inLanguage(linkText::kPortNotOpen, m_lang)));
     return false;
 }
 
@@ -125,7 +125,7 @@ bool CommandFlow::read() {
 bool CommandFlow::save(const std::function<bool()>& collect) {
     if (!requirePort()) return false;
     if (!m_paramsRead) {
-        m_fx.appendLog(std::string(linkText::kReadFirst));
+        m_fx.appendLog(std::string(inLanguage(linkText::kReadFirst, m_lang)));
         return false;
     }
     if (collect && !collect()) return false;
@@ -202,7 +202,8 @@ void CommandFlow::onProbeTick() {
     if (!m_probing || m_probeIndex >= kProbeBaudTable.size()) return;
     const int baud = kProbeBaudTable[m_probeIndex];
     m_fx.configureLine(baud);
-    m_fx.appendLog(std::string(linkText::kProbeTrying) + std::to_string(baud) + "\r\n");
+    m_fx.appendLog(std::string(inLanguage(linkText::kProbeTrying, m_lang)) + std::to_string(baud) +
+                   "\r\n");
     ++m_probeIndex;
     m_pending = PendingCommand::Probe;
     sendFrame(singleTagRead(TAG_PROBE), false);
@@ -212,7 +213,7 @@ void CommandFlow::onProbeTick() {
         m_probing = false;
         m_fx.stopTimer(LinkTimer::Probe);
         m_fx.setPortButtonEnabled(true);
-        m_fx.appendLog(std::string(linkText::kProbeFailed));
+        m_fx.appendLog(std::string(inLanguage(linkText::kProbeFailed, m_lang)));
         m_fx.probeExhausted();
     }
 }
@@ -252,7 +253,7 @@ void CommandFlow::onBurst(std::span<const std::uint8_t> burst) {
         return;
     }
     if (checkFrame(burst) != FrameCheck::Ok) {
-        m_fx.messageBox(std::string(linkText::kTooShort));
+        m_fx.messageBox(std::string(inLanguage(linkText::kTooShort, m_lang)));
         return;
     }
     onAnswer(burst);
@@ -318,7 +319,8 @@ void CommandFlow::onAnswer(std::span<const std::uint8_t> frame) {
                 m_fx.setPortButtonEnabled(true);
                 const int baud = kProbeBaudTable[m_probeIndex - 1];
                 m_probedBaud = baud;
-                m_fx.appendLog(std::string(linkText::kProbeFound) + std::to_string(baud) + "\r\n");
+                m_fx.appendLog(std::string(inLanguage(linkText::kProbeFound, m_lang)) +
+                               std::to_string(baud) + "\r\n");
                 m_fx.probeFound(baud);
             }
             m_fx.paramsDecoded(result);

@@ -44,15 +44,16 @@ int replyTimeoutMs(int currentBaud);
 // Wait for the probe answer at one rate before the next rate is tried.
 int probeStepMs(int baud);
 
-// Fixed texts of the device link that exist in one form only.
+// Fixed texts of the device link.
 namespace linkText {
-inline constexpr std::string_view kPortNotOpen = "串口未打开！！\r\n";
-inline constexpr std::string_view kPortNotOpenReadEn = "Please Open serial fisrt\r\n";
-inline constexpr std::string_view kReadFirst = "请先读取参数，在保存！！\r\n";
-inline constexpr std::string_view kProbeTrying = "正在尝试波特率：";
-inline constexpr std::string_view kProbeFailed = "尝试失败\r\n";
-inline constexpr std::string_view kProbeFound = "当前波特率：";
-inline constexpr std::string_view kTooShort = "长度太短";
+inline constexpr FormLabel kPortNotOpen{"串口未打开！！\r\n", "The serial port is not open\r\n"};
+inline constexpr std::string_view kPortNotOpenReadEn = "Please open the serial port first\r\n";
+inline constexpr FormLabel kReadFirst{"请先读取参数，在保存！！\r\n",
+                                      "Read the parameters before saving them\r\n"};
+inline constexpr FormLabel kProbeTrying{"正在尝试波特率：", "Trying baud rate: "};
+inline constexpr FormLabel kProbeFailed{"尝试失败\r\n", "No answer at any baud rate\r\n"};
+inline constexpr FormLabel kProbeFound{"当前波特率：", "Baud rate found: "};
+inline constexpr FormLabel kTooShort{"长度太短", "Too short"};
 }  // namespace linkText
 
 // How a raw (non-frame) burst is shown in the receive box: "Data:" then the bytes as hex, or

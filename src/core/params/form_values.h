@@ -38,10 +38,6 @@ ShownText shownText(const DeviceParams& params, TextField field);
 ShownText shownBytes(std::span<const std::uint8_t> bytes, bool hex);
 
 // Refusal texts naming the control (in the window's language) and the limit.
-struct FormLabel {
-    std::string_view chinese;
-    std::string_view english;
-};
 std::string tooLongMessage(FormLabel label, std::size_t maxBytes, Language lang);
 std::string notGbkMessage(FormLabel label, Language lang);
 // For bytes typed as hex digits, where every byte is one byte.
@@ -61,6 +57,6 @@ FormText formText(const ShownText& was, std::string_view typed, std::size_t maxB
                   FormLabel label, Language lang, std::string_view tooLong = {});
 
 // Shown when hexadecimal entry holds a character that is not a hex digit.
-inline constexpr std::string_view kHexEntryMessage = "Please type hex number";
+inline constexpr FormLabel kHexEntryMessage{"请输入十六进制数", "Please type hex number"};
 
 }  // namespace dtu

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint8_t kCellLocationOff = 0x55;
 constexpr std::uint8_t kConfigLockOn = 0x78;
-constexpr std::string_view kPhoneNumbersMessage = "手机号不超过159";
+constexpr FormLabel kPhoneNumbersMessage{"手机号不超过159", "Phone numbers: at most 159 bytes"};
 
 int comboIndex(int value, int count) {
     return value >= 0 && value < count ? value : -1;
@@ -74,7 +74,7 @@ public:
             auto parsed = parseHex(packet.data);
             if (!parsed) {
                 // The previous data is kept and the collection goes on.
-                m_result.messages.emplace_back(kHexEntryMessage);
+                m_result.messages.emplace_back(inLanguage(kHexEntryMessage, m_lang));
                 return true;
             }
             if (parsed->size() > limit) return refuse(tooLongMessage(label, limit, m_lang));
@@ -189,7 +189,7 @@ CollectResult collectMainForm(const MainForm& form, DeviceParams& p, Language la
         const auto phones = utf8ToGbk(form.phoneNumbers);
         if (c.edited(f::smsPhoneNumbers, form.phoneNumbers) && phones &&
             phones->size() > sendableBytes(f::smsPhoneNumbers)) {
-            c.refuse(std::string(kPhoneNumbersMessage));
+            c.refuse(std::string(inLanguage(kPhoneNumbersMessage, lang)));
             return c.result();
         }
         if (!c.text(f::smsPhoneNumbers, form.phoneNumbers, {"手机号码", "Phone numbers"}))

@@ -30,7 +30,7 @@ struct TextStep {
     const std::string& typed;
     FormLabel label;
     std::size_t dialogLimit;
-    std::string_view dialogMessage;
+    FormLabel dialogMessage;
 };
 
 // A field as its edit shows it; the device name in the form the user reads.
@@ -44,7 +44,7 @@ ShownText shown(const DeviceParams& p, TextField field) {
 FormText check(const ShownText& was, const TextStep& s, Language lang) {
     const std::size_t fieldLimit = sendableBytes(s.field);
     if (fieldLimit < s.dialogLimit) return formText(was, s.typed, fieldLimit, s.label, lang);
-    return formText(was, s.typed, s.dialogLimit, s.label, lang, s.dialogMessage);
+    return formText(was, s.typed, s.dialogLimit, s.label, lang, inLanguage(s.dialogMessage, lang));
 }
 
 std::string deviceNameTooLong(std::size_t utf8Bytes, std::size_t limit, Language lang) {
@@ -84,13 +84,22 @@ std::array<std::string_view, 7> counterModeEntries(Language lang) {
             "计米3:脉冲输入点x1 和 设备运行输入点x2 和 纸张检测点x3"};
 }
 
-std::string platformCloudHelp() {
+std::string platformCloudHelp(Language lang) {
+    if (lang == Language::English)
+        return "Settings it needs: 1. MQTT enabled 2. server 3. port 4. keepalive 60 5. subscribe "
+               "topic 6. publish topic\r\n"
+               "Its topics take the form /product key/device name/user/topic: write the subscribe "
+               "and publish topics that way";
     return "必须设置的参数1.启用 MQTT 2.服务器 3. 端口 4.keepalive 60 5.订阅TOPIC 6.发布TOPIC\r\n"
            "阿里云topic规则:/product key/device name/user/topic ,请按照此方式填写 订阅topic 和 "
            "发布topic";
 }
 
-std::string makerCloudHelp(std::string_view server) {
+std::string makerCloudHelp(std::string_view server, Language lang) {
+    if (lang == Language::English)
+        return "Settings it needs: \r\n1. MQTT enabled \r\n2. server: " + std::string(server) +
+               "\r\n3. port: 1883 \r\n4. user name: the device's SN  \r\n5. password: the "
+               "communication password\r\n6. keepalive: 120  \r\n";
     return "必须设置的参数 \r\n1.启用MQTT \r\n2.服务器:" + std::string(server) +
            "\r\n3.端口：1883 \r\n4.用户名：设备SN  \r\n5.密码：通讯密码\r\n6.KEEPALIVE:120  \r\n";
 }
@@ -137,27 +146,34 @@ void MqttForm::open(const DeviceParams& p) {
 
 std::optional<std::string> MqttForm::accept(DeviceParams& p, Language lang) const {
     // Every check runs before anything is written: a refusal leaves the record as it was.
-    constexpr std::string_view kPublishTooLong = "发布TOPIC长度超过 65";
+    constexpr FormLabel kPublishTooLong{"发布TOPIC长度超过 65",
+                                        "A publish topic is longer than 64 bytes"};
     // clang-format off
     const TextStep steps[] = {
-        {f::mqttHost, host, {"服务器IP", "Server"}, 127, "服务器IP长度超过127"},
-        {f::mqttUserName, userName, {"用户名", "UserName"}, 127, "用户名长度超过 127"},
-        {f::mqttPassword, password, {"密码", "UserPw"}, 127, "密码长度超过 127"},
-        {f::mqttClientId, clientId, {"设备ID", "ID"}, 127, "设备ID超过 127"},
-        {f::mqttWillMessage, willMessage, {"遗嘱MSG", "Will Msg"}, 64, "遗嘱MSG 65"},
-        {f::mqttWillTopic, willTopic, {"遗嘱TOPIC", "Will Topic"}, 64, "遗嘱TOPIC 长度超过 65"},
+        {f::mqttHost, host, {"服务器IP", "Server"}, 127,
+         {"服务器IP长度超过127", "The server is longer than 127 bytes"}},
+        {f::mqttUserName, userName, {"用户名", "UserName"}, 127,
+         {"用户名长度超过 127", "The user name is longer than 127 bytes"}},
+        {f::mqttPassword, password, {"密码", "UserPw"}, 127,
+         {"密码长度超过 127", "The password is longer than 127 bytes"}},
+        {f::mqttClientId, clientId, {"设备ID", "ID"}, 127,
+         {"设备ID超过 127", "The ID is longer than 127 bytes"}},
+        {f::mqttWillMessage, willMessage, {"遗嘱MSG", "Will Msg"}, 64,
+         {"遗嘱MSG 65", "The will message is longer than 64 bytes"}},
+        {f::mqttWillTopic, willTopic, {"遗嘱TOPIC", "Will Topic"}, 64,
+         {"遗嘱TOPIC 长度超过 65", "The will topic is longer than 64 bytes"}},
         {f::mqttSubscribeTopic, subscribeTopic, {"订阅TOPIC", "SubTopic"}, 64,
-         "订阅TOPIC长度超过 65"},
+         {"订阅TOPIC长度超过 65", "The subscribe topic is longer than 64 bytes"}},
         {f::mqttPublishTopic1, publishTopics[0], {"发布TOPIC", "PubTopic"}, 64, kPublishTooLong},
         {f::mqttPublishTopic2, publishTopics[1], {"发布TOPIC2", "PubTopic2"}, 64, kPublishTooLong},
         {f::mqttPublishTopic3, publishTopics[2], {"发布TOPIC3", "PubTopic3"}, 64, kPublishTooLong},
         {f::mqttPublishTopic4, publishTopics[3], {"发布TOPIC4", "PubTopic4"}, 64, kPublishTooLong},
         {f::mqttProductKey, productKey, {"PRODUCT KEY", "Product Key"}, 64,
-         "PRODUCT KEY 长度超过 65"},
+         {"PRODUCT KEY 长度超过 65", "The product key is longer than 64 bytes"}},
         {f::mqttDeviceName, deviceName, {"DEVICE NAME", "Device Name"}, 64,
-         "DEVICE NAME长度超过 65"},
+         {"DEVICE NAME长度超过 65", "The device name is longer than 64 bytes"}},
         {f::mqttDeviceSecret, deviceSecret, {"DEVICE SECRET", "Device Secret"}, 64,
-         "DEVICE SECRET长度超过 65"},
+         {"DEVICE SECRET长度超过 65", "The device secret is longer than 64 bytes"}},
     };
     // clang-format on
     constexpr std::size_t kDeviceNameStep = 12;

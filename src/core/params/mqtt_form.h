@@ -64,7 +64,7 @@ std::array<std::string_view, 7> counterModeEntries(Language lang);
 // server is a deployment value kept in the PC settings; until a site sets it, the help names
 // a placeholder that points nowhere.
 inline constexpr std::string_view kDefaultMakerCloudServer = "mqtt.example.com";
-std::string platformCloudHelp();
-std::string makerCloudHelp(std::string_view server);
+std::string platformCloudHelp(Language lang);
+std::string makerCloudHelp(std::string_view server, Language lang);
 
 }  // namespace dtu

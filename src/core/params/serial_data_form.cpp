@@ -49,7 +49,7 @@ Typed typed(const DeviceParams& p, const CountedBytes& c, const std::string& dat
         return {std::move(text.gbk), {}};
     }
     auto parsed = parseHex(data);
-    if (!parsed) return {std::nullopt, std::string(kHexEntryMessage)};
+    if (!parsed) return {std::nullopt, std::string(inLanguage(kHexEntryMessage, lang))};
     if (parsed->size() > limit) return {std::nullopt, tooManyBytesMessage(c.label, limit, lang)};
     return {std::move(*parsed), {}};
 }

@@ -55,11 +55,12 @@ TextField smsField(std::size_t i) {
 }
 
 // The SMS section's own name for text i, for the message on a character the device cannot keep.
-std::string smsLabel(std::size_t i) {
+std::string smsLabel(std::size_t i, Language lang) {
     const std::size_t source = i / 2;
     const std::string name = source < kRtuInputs ? "X" + std::to_string(source + 1)
                                                  : "ADC" + std::to_string(source - kRtuInputs + 1);
-    return name + " " + std::string(i % 2 == 0 ? rtuText::kHighSms : rtuText::kLowSms);
+    return name + " " +
+           std::string(inLanguage(i % 2 == 0 ? rtuText::kHighSms : rtuText::kLowSms, lang));
 }
 
 }  // namespace
@@ -94,9 +95,10 @@ void InputUploadForm::cloneInputs() {
 std::optional<std::string> InputUploadForm::accept(DeviceParams& params, Language lang) const {
     std::vector<std::vector<std::uint8_t>> sms;
     for (std::size_t i = 0; i < smsTexts.size(); ++i) {
-        const std::string label = smsLabel(i);
-        FormText text = formText(shownText(params, smsField(i)), smsTexts[i], kSmsMaxBytes,
-                                 FormLabel{label, label}, lang, rtuText::kSmsTooLong);
+        const std::string label = smsLabel(i, lang);
+        FormText text =
+            formText(shownText(params, smsField(i)), smsTexts[i], kSmsMaxBytes,
+                     FormLabel{label, label}, lang, inLanguage(rtuText::kSmsTooLong, lang));
         if (!text.refusal.empty()) return text.refusal;
         sms.push_back(std::move(text.gbk));
     }

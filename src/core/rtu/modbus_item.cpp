@@ -140,14 +140,18 @@ bool writeModbusItem(DeviceParams& p, std::uint32_t i, const ModbusItem& item) {
     return true;
 }
 
-std::string dataTypeText(std::uint8_t type) {
-    if (type < kModbusDataTypes.size()) return std::string(kModbusDataTypes[type].chinese);
+std::string dataTypeText(std::uint8_t type, Language lang) {
+    if (type < kModbusDataTypes.size()) {
+        const ModbusDataType& t = kModbusDataTypes[type];
+        return std::string(lang == Language::English ? t.english : t.chinese);
+    }
     return std::to_string(type);
 }
 
-std::uint8_t dataTypeFromText(std::string_view chinese) {
+std::uint8_t dataTypeFromText(std::string_view name) {
     for (std::size_t i = 0; i < kModbusDataTypes.size(); ++i)
-        if (kModbusDataTypes[i].chinese == chinese) return static_cast<std::uint8_t>(i);
+        if (kModbusDataTypes[i].chinese == name || kModbusDataTypes[i].english == name)
+            return static_cast<std::uint8_t>(i);
     return 0;
 }
 

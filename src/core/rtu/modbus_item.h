@@ -43,8 +43,8 @@ bool writeModbusItem(DeviceParams& params, std::uint32_t i, const ModbusItem& it
 // --- data types ---
 
 struct ModbusDataType {
-    std::string_view chinese;  // what the table shows and stores, in both languages
-    std::string_view english;  // what the type drop-down lists in English
+    std::string_view chinese;  // also what a poll file holds
+    std::string_view english;
 };
 
 inline constexpr std::array<ModbusDataType, 11> kModbusDataTypes{{
@@ -61,10 +61,11 @@ inline constexpr std::array<ModbusDataType, 11> kModbusDataTypes{{
     {"浮点型(DCBA)", "Float(DCBA)"},
 }};
 
-// The type's Chinese name; a value beyond the table (a newer device's type) as its number.
-std::string dataTypeText(std::uint8_t type);
-// The index of a Chinese name; 0 ("BYTE") for any other text, as the table reads its cells.
-std::uint8_t dataTypeFromText(std::string_view chinese);
+// The type's name; a value beyond the table (a newer device's type) as its number.
+std::string dataTypeText(std::uint8_t type, Language lang = Language::Chinese);
+// The index of a name in either language; 0 ("BYTE") for any other text, as the table reads
+// its cells.
+std::uint8_t dataTypeFromText(std::string_view name);
 // Strict: a Chinese or English name, or a number 0..255; nullopt for anything else.
 std::optional<std::uint8_t> findDataType(std::string_view text);
 

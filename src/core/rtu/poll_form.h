@@ -88,8 +88,9 @@ inline constexpr PollText kTimestampLabel{"添加时间戳", "Timestamp"};
 inline constexpr PollText kJsonArrayLabel{"统一为Json数组", "Json Array"};
 inline constexpr PollText kPrefixLabel{"前缀(ID)", "prefix"};
 inline constexpr PollText kChangeUploadLabel{"变化上传", "ChangeUpd"};
-inline constexpr PollText kHelpLink{"点我必看?", "点我必看?"};
-inline constexpr PollText kUtf8NamesLabel{"JSON名 UTF-8 不勾是GB2312", "JSON名 UTF-8 不勾是GB2312"};
+inline constexpr PollText kHelpLink{"点我必看?", "Prefix help?"};
+inline constexpr PollText kUtf8NamesLabel{"JSON名 UTF-8 不勾是GB2312",
+                                          "JSON names in UTF-8 (unticked: GB2312)"};
 inline constexpr PollText kExportCsvLabel{"导出CSV", "Export CSV"};
 inline constexpr PollText kImportCsvLabel{"导入CSV", "Import CSV"};
 

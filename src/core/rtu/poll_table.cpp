@@ -55,7 +55,7 @@ std::vector<std::uint32_t> PollTable::cacheAddresses() const {
     return dtu::cacheAddresses(items);
 }
 
-std::string PollTable::cellText(std::size_t row, int column) const {
+std::string PollTable::cellText(std::size_t row, int column, Language lang) const {
     const ModbusItem& it = m_rows.at(row).item;
     switch (column) {
         case kPollSerial:
@@ -69,7 +69,7 @@ std::string PollTable::cellText(std::size_t row, int column) const {
         case kPollCount:
             return std::to_string(it.registerCount);
         case kPollType:
-            return dataTypeText(it.dataType);
+            return dataTypeText(it.dataType, lang);
         case kPollDecimals:
             return std::to_string(it.decimals);
         case kPollName:

@@ -22,7 +22,7 @@ enum PollColumn : int {
     kPollFunction,
     kPollStart,
     kPollCount,
-    kPollType,  // the Chinese type name; edited with the type drop-down
+    kPollType,  // the type's name; edited with the type drop-down
     kPollDecimals,
     kPollName,
     kPollThreshold1,
@@ -88,15 +88,15 @@ public:
     const PollRow& row(std::size_t i) const { return m_rows.at(i); }
     const std::vector<PollRow>& rows() const { return m_rows; }
 
-    // A cell as the table shows it.
-    std::string cellText(std::size_t row, int column) const;
+    // A cell as the table shows it (a poll file holds the Chinese type names).
+    std::string cellText(std::size_t row, int column, Language lang = Language::Chinese) const;
     std::vector<std::uint32_t> cacheAddresses() const;
 
     // Stores what the user typed into a cell, as the table reads cells: numbers never fail
     // (no number reads as 0, wider values keep their low bits), a type name that is none of
-    // the eleven reads as BYTE. A name GBK cannot hold, or too long for its field in `enc`,
-    // is refused with a message and the cell keeps its value. Trailing line breaks of a name
-    // are dropped. The serial number and cache address columns are not editable.
+    // the eleven in either language reads as BYTE. A name GBK cannot hold, or too long for its
+    // field in `enc`, is refused with a message and the cell keeps its value. Trailing line breaks
+    // of a name are dropped. The serial number and cache address columns are not editable.
     std::optional<std::string> setCell(std::size_t row, int column, std::string_view text,
                                        NameEncoding enc, Language lang);
 

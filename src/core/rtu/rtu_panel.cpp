@@ -248,11 +248,11 @@ void RtuPanel::checkCalibration() {
     if (m_live.calibrationAcked) {
         m_fx.stopTimer(RtuTimer::CalibrationCheck);
         m_calibrationTicks = 0;
-        m_fx.message(std::string(rtuText::kCalibrationOk));
+        m_fx.message(rtuText::kCalibrationOk);
     } else if (m_calibrationTicks > kCalibrationChecks) {
         m_calibrationTicks = 0;
         m_fx.stopTimer(RtuTimer::CalibrationCheck);
-        m_fx.message(std::string(rtuText::kCalibrationFailed));
+        m_fx.message(rtuText::kCalibrationFailed);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "params/live_state.h"
 #include "rtu/rtu_settings.h"
+#include "text/language.h"
 
 namespace dtu {
 
@@ -61,7 +62,7 @@ public:
     virtual void startTimer(RtuTimer timer, int ms) = 0;  // (re)starts it at this period
     virtual void stopTimer(RtuTimer timer) = 0;
     virtual void viewChanged() = 0;
-    virtual void message(const std::string& text) = 0;
+    virtual void message(FormLabel text) = 0;
 };
 
 // The live test panel of the RTU form: polls the device's inputs, relays, analogue readings

@@ -10,10 +10,6 @@ namespace dtu {
 
 // The words of the RTU forms in both languages. A text that is the same in both is given once.
 
-inline std::string_view inLanguage(FormLabel label, Language lang) {
-    return lang == Language::English && !label.english.empty() ? label.english : label.chinese;
-}
-
 namespace rtuText {
 
 // The RTU form.
@@ -23,8 +19,8 @@ inline constexpr FormLabel kAutoRefresh{"自动刷新", "Scan Status"};
 inline constexpr FormLabel kAnalogGroup{"AI", ""};
 inline constexpr std::array<std::string_view, 4> kAnalogModes = {"adc ", "0-20 ma", "0-5 v",
                                                                  "0-10v"};
-inline constexpr FormLabel kCalibrate{"校准", ""};
-inline constexpr FormLabel kViewCoefficients{"查看系数", ""};
+inline constexpr FormLabel kCalibrate{"校准", "Calibrate"};
+inline constexpr FormLabel kViewCoefficients{"查看系数", "Coefficients"};
 inline constexpr FormLabel kCount{"计数", "Count"};
 inline constexpr FormLabel kClearCounters{"清零", "Clear"};
 inline constexpr FormLabel kSettings{"设置", "Set"};
@@ -36,14 +32,20 @@ inline constexpr FormLabel kReport{"上报", "Upload"};
 inline constexpr FormLabel kReportRules{"上报策略", "Set"};
 inline constexpr FormLabel kPowerOffSave{"状态掉电存储", "Save when power off"};
 inline constexpr FormLabel kPowerOnRelays{"请选择上电闭合的继电器", "Y status when power on"};
-inline constexpr std::array<std::string_view, 5> kPowerOffModes = {
-    "不启用(掉电保存)", "保存Y(无掉电检测)", "保存Y(有掉电检测)", "保存计数(有掉电检测)",
-    "保存计数和Y(有掉电检测)"};
-// Shown by the "？" beside the power-off modes, in Chinese only.
-inline constexpr std::string_view kPowerOffHelp =
-    "无掉电检测，保存Y状态  保存掉电3秒前 所有的输出状态，下次上电时自动恢复";
-inline constexpr std::string_view kCalibrationOk = "校准成功";
-inline constexpr std::string_view kCalibrationFailed = "校准失败";
+inline constexpr std::array<FormLabel, 5> kPowerOffModes = {
+    {{"不启用(掉电保存)", "Off"},
+     {"保存Y(无掉电检测)", "Save Y (no power loss detection)"},
+     {"保存Y(有掉电检测)", "Save Y (power loss detection)"},
+     {"保存计数(有掉电检测)", "Save counts (power loss detection)"},
+     {"保存计数和Y(有掉电检测)", "Save counts and Y (power loss detection)"}}};
+// The link beside the power-off modes that shows their help.
+inline constexpr FormLabel kHelpMark{"？", "?"};
+inline constexpr FormLabel kPowerOffHelp{
+    "无掉电检测，保存Y状态  保存掉电3秒前 所有的输出状态，下次上电时自动恢复",
+    "Save Y without power loss detection: the outputs as they were 3 seconds before the power "
+    "went off come back at the next power-on"};
+inline constexpr FormLabel kCalibrationOk{"校准成功", "Calibration succeeded"};
+inline constexpr FormLabel kCalibrationFailed{"校准失败", "Calibration failed"};
 
 // Both rule and upload forms.
 inline constexpr FormLabel kClone{"克隆", "Clone"};
@@ -55,10 +57,10 @@ inline constexpr std::array<FormLabel, 4> kRanges = {{{"档位:ADC", "ADC"},
                                                       {"档位:0-10V", "0-10V"}}};
 
 // The output rules form.
-inline constexpr std::string_view kRulesTitle = "Dialog";
+inline constexpr FormLabel kRulesTitle{"Dialog", "Output rules"};
 inline constexpr std::array<FormLabel, 4> kActions = {
-    {{"断开", "OPen"}, {"闭合", "Close"}, {"翻转", "Turn"}, {"不变", "Keep"}}};
-inline constexpr FormLabel kShortcuts{"快捷设置", "Shutcut"};
+    {{"断开", "Open"}, {"闭合", "Close"}, {"翻转", "Turn"}, {"不变", "Keep"}}};
+inline constexpr FormLabel kShortcuts{"快捷设置", "Shortcut"};
 inline constexpr std::array<FormLabel, 3> kShortcutButtons = {
     {{"输入输出一对一断开联动", "X Y One for One Open"},
      {"输入输出一对一闭合联动", "X Y One for One Close"},
@@ -73,14 +75,14 @@ inline constexpr std::array<FormLabel, 3> kAdc2Conditions = {
     {{"大于或等于值1", ">=value1"},
      {"在值1和值2的区间内,含区间值", ">=value1 and <=value2"},
      {"小于等于值1为0,大于等于值2时为1", "<=value1 ,>=value2"}}};
-// Shown by the "?" beside the clone buttons, in Chinese only.
-inline constexpr std::string_view kCloneHelp = "使其他的与Y1相同";
+// Shown by the "?" beside the clone buttons.
+inline constexpr FormLabel kCloneHelp{"使其他的与Y1相同", "Makes the others the same as Y1"};
 
 // The input upload form.
-inline constexpr std::string_view kUploadTitle = "upload";
+inline constexpr FormLabel kUploadTitle{"upload", "Input upload"};
 inline constexpr FormLabel kInputs{"输入", "X"};
 inline constexpr std::array<FormLabel, 4> kInputTriggers = {
-    {{"变低", "FallE"}, {"变高", "RiseE"}, {"变化", "Level"}, {"无视", "Ignone"}}};
+    {{"变低", "FallE"}, {"变高", "RiseE"}, {"变化", "Level"}, {"无视", "Ignore"}}};
 inline constexpr std::array<FormLabel, 2> kUploadConditions = {
     {{"大于或等于值1", ">=value1"}, {"在值1和值2的区间内,含区间值", ">=value1 and <=value2"}}};
 inline constexpr FormLabel kUploadCondition{"上传条件", "Trigger"};
@@ -101,11 +103,12 @@ inline constexpr std::array<FormLabel, 10> kFormats = {
 inline constexpr FormLabel kContent{"上传内容", "Upload"};
 inline constexpr std::array<FormLabel, 4> kContentBits = {
     {{"输入", "X"}, {"输出", "Y"}, {"ADC", ""}, {"输入计数", "Count"}}};
-// The SMS section is Chinese in both languages.
-inline constexpr std::string_view kHighSms = "高电平短信";
-inline constexpr std::string_view kLowSms = "低电平短信";
-inline constexpr std::string_view kSmsNote = "注：ADC 符合上传条件为高电平，不符合为低电平";
-inline constexpr std::string_view kSmsTooLong = "短信最大32字节";
+inline constexpr FormLabel kHighSms{"高电平短信", "high level SMS"};
+inline constexpr FormLabel kLowSms{"低电平短信", "low level SMS"};
+inline constexpr FormLabel kSmsNote{"注：ADC 符合上传条件为高电平，不符合为低电平",
+                                    "Note: an ADC that meets the upload condition is high, "
+                                    "otherwise low"};
+inline constexpr FormLabel kSmsTooLong{"短信最大32字节", "An SMS holds at most 32 bytes"};
 
 }  // namespace rtuText
 

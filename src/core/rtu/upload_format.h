@@ -74,8 +74,8 @@ constexpr std::uint8_t normalUploadTarget(std::uint8_t stored) {
                : kFirstUploadTarget;
 }
 
-// What the custom format's prefix may hold, shown by "点我必看?" in both languages.
-inline constexpr std::string_view kUploadPrefixHelp =
+// What the custom format's prefix may hold, shown by the help link beside it.
+inline constexpr FormLabel kUploadPrefixHelp{
     "json+前缀 自定义格式 支持的转义 %i %t %d %c\r\n"
     "%i:imei\r\n"
     "%t:时间戳\r\n"
@@ -86,6 +86,18 @@ inline constexpr std::string_view kUploadPrefixHelp =
     "\"time\":\"2022-02-15 08:47:00\",\"k0\":0}\r\n"
     "%dev1\t按json 名的格式进行组合，json名匹配符支持%v:值\r\n"
     "\t如前缀 设置为 {%dev1},命令的json名设置为\"myk0\":%v \r\n"
-    "\t此时上报 {\"myk0\":[0,0]}\r\n";
+    "\t此时上报 {\"myk0\":[0,0]}\r\n",
+    "The json+prefix format takes the escapes %i %t %d %c\r\n"
+    "%i: IMEI\r\n"
+    "%t: time stamp\r\n"
+    "%d: the polled data\r\n"
+    "%c: ICCID\r\n"
+    "For example, the prefix {\"imei\":%i,\"iccid\":%c,\"time\":%t,%d}\r\n"
+    "uploads: {\"imei\":868739058742846,\"iccid\":89860402102091016258,"
+    "\"time\":\"2022-02-15 08:47:00\",\"k0\":0}\r\n"
+    "%dev1\tjoins the values in the form of their JSON names; a JSON name may hold %v, the "
+    "value\r\n"
+    "\tfor example, with the prefix {%dev1} and the JSON name \"myk0\":%v \r\n"
+    "\tthe upload is {\"myk0\":[0,0]}\r\n"};
 
 }  // namespace dtu

@@ -27,9 +27,9 @@ MqttStatusLines mqttStatusLines(const LiveState& live, Language lang) {
     if (live.mqttStatusConnect == kSuccess)
         lines[2] = outcome("MQTT ", kSuccess, lang);
     else if (live.mqttStatusConnect == kFailure)
-        lines[2] = "MQTT 连接失败";
+        lines[2] = inLanguage(kMqttConnectFailed, lang);
     lines[3] = live.mqttStatusTopic == kNoTopic
-                   ? std::string("无订阅主题")
+                   ? std::string(inLanguage(kMqttNoTopic, lang))
                    : outcome("MQTT Topic ", live.mqttStatusTopic, lang);
     lines[4] = outcome(std::string(langText(lang, kTextServer)) + " ", live.mqttStatusServer, lang);
     return lines;
@@ -49,7 +49,7 @@ void MqttStatusPoll::onTimer() {
         show(mqttStatusLines(m_live, m_lang));
     } else {
         MqttStatusLines waiting;
-        waiting[0] = kMqttStatusTimedOut;
+        waiting[0] = inLanguage(kMqttStatusTimedOut, m_lang);
         show(std::move(waiting));
     }
     m_fx.setButtonEnabled(true);

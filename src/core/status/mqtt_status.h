@@ -15,8 +15,10 @@ namespace dtu {
 using MqttStatusLines = std::array<std::string, 5>;
 MqttStatusLines mqttStatusLines(const LiveState& live, Language lang);
 
-// Shown on the first line while no answer has come; the same in both languages.
-inline constexpr std::string_view kMqttStatusTimedOut = "获取超时";
+// Shown on the first line while no answer has come.
+inline constexpr FormLabel kMqttStatusTimedOut{"获取超时", "No answer in time"};
+inline constexpr FormLabel kMqttConnectFailed{"MQTT 连接失败", "MQTT connection failed"};
+inline constexpr FormLabel kMqttNoTopic{"无订阅主题", "No subscribed topic"};
 inline constexpr int kMqttStatusPollMs = 500;
 
 class MqttStatusEffects {

@@ -22,7 +22,7 @@ constexpr std::array<Entry, kTextCount + 1> kTexts{{
     {"导出配置", "Export Config"},  // 5
     {"串口", "Serial"},  // 6
     {"波特率", "BaudR"},  // 7
-    {"校验位", "DPaity"},  // 8
+    {"校验位", "Parity"},  // 8
     {"数据位", "DataB"},  // 9
     {"停止位", "StopB"},  // 10
     {"打开", "Open"},  // 11
@@ -47,10 +47,10 @@ constexpr std::array<Entry, kTextCount + 1> kTexts{{
     {"网络无数据时重启", "RestartWhenNetBreak"},  // 30
     {"分钟", "Minute"},  // 31
     {"用户代码", "UserCode"},  // 32
-    {"边缘计算", "EdageC"},  // 33
+    {"边缘计算", "Edge computing"},  // 33
     {"型号", "Model"},  // 34
     {"版本", "Ver"},  // 35
-    {"运行商", "Vender"},  // 36
+    {"运行商", "Operator"},  // 36
     {"信号", "Power"},  // 37
     {"基站", "Status"},  // 38
     {"获取参数", "Read"},  // 39
@@ -149,7 +149,7 @@ constexpr std::array<Entry, kTextCount + 1> kTexts{{
     {"超时", "Timeout"},  // 118
     {"变化上传", "ChangeUpload"},  // 119
     {"上传类型", "UploadType"},  // 120
-    {"轮询间隔", "PollInternal"},  // 121
+    {"轮询间隔", "PollInterval"},  // 121
     {"指令延时", "Delay"},  // 122
     // clang-format on
 }};

@@ -140,6 +140,17 @@ inline constexpr int kTextCount = 122;
 // Text `index` (1..kTextCount) in UTF-8; an index outside the table gives an empty text.
 std::string_view langText(Language lang, int index);
 
+// A text of its own (not a numbered entry) in both languages. An empty English text means the
+// text reads the same in both.
+struct FormLabel {
+    std::string_view chinese;
+    std::string_view english;
+};
+
+constexpr std::string_view inLanguage(FormLabel label, Language lang) {
+    return lang == Language::English && !label.english.empty() ? label.english : label.chinese;
+}
+
 // The language stored as a number (settings file): 1 is English, anything else Chinese.
 constexpr Language languageFromInt(int value) {
     return value == 1 ? Language::English : Language::Chinese;

@@ -107,7 +107,7 @@ std::string certBlobErrorText(const CertBlob& blob, Language lang) {
         case CertBlobError::None:
             return {};
         case CertBlobError::NoCa:
-            return std::string(certText::kCaRequired);
+            return std::string(inLanguage(certText::kCaRequired, lang));
         case CertBlobError::TooLarge:
             return lang == Language::English
                        ? "The certificates need " + std::to_string(blob.needed) +
@@ -177,18 +177,16 @@ void CertTransfer::onTimer(CertTimer timer) {
             if (m_state == State::Saving) return onTick();
             break;
         case CertTimer::AckTimeout:
-            if (m_state == State::Saving)
-                return finish(false, std::string(certText::kSaveTimedOut));
+            if (m_state == State::Saving) return finish(false, certText::kSaveTimedOut);
             break;
         case CertTimer::ChecksumPoll:
             // A CA checksum of 0 cannot be told from no answer yet.
             if (m_state != State::ReadingChecksums) break;
-            if (m_params.get(f::certChecksums[0]) != 0)
-                finish(true, std::string(certText::kReadOk), true);
+            if (m_params.get(f::certChecksums[0]) != 0) finish(true, certText::kReadOk, true);
             return;
         case CertTimer::ChecksumTimeout:
             if (m_state == State::ReadingChecksums)
-                return finish(false, std::string(certText::kReadTimedOut), true);
+                return finish(false, certText::kReadTimedOut, true);
             break;
     }
     m_fx.stopTimer(timer);
@@ -199,7 +197,7 @@ void CertTransfer::onTick() {
     m_fx.stopTimer(CertTimer::AckTimeout);
     m_params.set(f::certChunkAcked, 0);
     // The device has taken every chunk, the last one included: only now is the blob saved.
-    if (m_sendOffset >= m_blob.size()) return finish(true, std::string(certText::kSaved));
+    if (m_sendOffset >= m_blob.size()) return finish(true, certText::kSaved);
 
     m_fx.writeBytes(certChunkFrame(m_blob, m_sendOffset));
     m_sendOffset += kCertChunkSize;
@@ -221,6 +219,10 @@ void CertTransfer::stopAll() {
     for (const CertTimer t : {CertTimer::Tick, CertTimer::AckTimeout, CertTimer::ChecksumPoll,
                               CertTimer::ChecksumTimeout})
         m_fx.stopTimer(t);
+}
+
+void CertTransfer::finish(bool ok, FormLabel text, bool checksums) {
+    finish(ok, std::string(inLanguage(text, m_lang)), checksums);
 }
 
 void CertTransfer::finish(bool ok, std::string text, bool checksums) {

@@ -36,15 +36,16 @@ inline constexpr int kCertAckTimeoutMs = 2000;
 inline constexpr int kCertChecksumPollMs = 100;
 inline constexpr int kCertChecksumTimeoutMs = 2000;
 
-// Texts of the certificate transfer; they exist in one form only.
+// Texts of the certificate transfer.
 namespace certText {
-inline constexpr std::string_view kCaRequired = "CA文件是必需的，请导入！！！";
+inline constexpr FormLabel kCaRequired{"CA文件是必需的，请导入！！！",
+                                       "The CA file is required: import one."};
 inline constexpr std::string_view kFileHuge = "file is huge!!!";
 inline constexpr std::string_view kOpenFailed = "open failed";
-inline constexpr std::string_view kSaved = "保存成功";
-inline constexpr std::string_view kSaveTimedOut = "保存超时";
-inline constexpr std::string_view kReadOk = "读取成功";
-inline constexpr std::string_view kReadTimedOut = "读取超时";
+inline constexpr FormLabel kSaved{"保存成功", "Saved"};
+inline constexpr FormLabel kSaveTimedOut{"保存超时", "Save timed out"};
+inline constexpr FormLabel kReadOk{"读取成功", "Read"};
+inline constexpr FormLabel kReadTimedOut{"读取超时", "Read timed out"};
 }  // namespace certText
 
 // The checksum shown beside a certificate file: the sum of its first 4096 bytes, modulo 65536.
@@ -141,18 +142,23 @@ public:
     // Ends a running transfer from outside (the window closed, the port failed).
     void abort(const std::string& text);
 
+    // The language of the status texts.
+    void setLanguage(Language lang) { m_lang = lang; }
+
     State state() const { return m_state; }
     bool busy() const { return m_state != State::Idle; }
     std::size_t sendOffset() const { return m_sendOffset; }
 
 private:
     void onTick();
+    void finish(bool ok, FormLabel text, bool checksums = false);
     void finish(bool ok, std::string text, bool checksums = false);
     void stopAll();
 
     CertEffects& m_fx;
     DeviceParams& m_params;
     State m_state = State::Idle;
+    Language m_lang = Language::Chinese;
     std::vector<std::uint8_t> m_blob;
     std::size_t m_sendOffset = 0;
 };

@@ -97,7 +97,7 @@ void FirmwareUpgrade::onAnswer(std::span<const std::uint8_t> frame) {
                 m_fx.progress(m_blockIndex, blockCount());
                 const bool resetDone =
                     carries(frame, kResultOffset) && frame[kResultOffset] == kFirmwareFactoryReset;
-                finish(true, std::string(firmwareText::kSucceeded), resetDone);
+                finish(true, text(firmwareText::kSucceeded), resetDone);
                 return;
             }
             if (step != FW_BLOCK || !carries(frame, kBlockNumberOffset + 1)) return;
@@ -106,7 +106,8 @@ void FirmwareUpgrade::onAnswer(std::span<const std::uint8_t> frame) {
                 std::uint32_t{frame[kBlockNumberOffset]} << 8 | frame[kBlockNumberOffset + 1];
             if (next != m_blockIndex) {
                 m_fx.progress(m_blockIndex, blockCount());
-                finish(false, std::string(firmwareText::kBadNumber));
+                m_badNumber = true;
+                finish(false, text(firmwareText::kBadNumber));
                 return;
             }
             if (allSent) {
@@ -139,7 +140,7 @@ void FirmwareUpgrade::onTimer(FirmwareTimer timer) {
     if (m_retryCount >= kFirmwareMaxRepeats) {
         char code[8];
         std::snprintf(code, sizeof code, "(0x%02x)", m_lastFrame.size() > 3 ? m_lastFrame[3] : 0);
-        finish(false, std::string(firmwareText::kFailed) + code);
+        finish(false, text(firmwareText::kFailed) + code);
         return;
     }
     m_fx.writeBytes(m_lastFrame);
@@ -166,6 +167,7 @@ void FirmwareUpgrade::finish(bool ok, std::string text, bool factoryResetDone, b
     result.text = std::move(text);
     result.factoryResetAsked = m_options.factoryReset;
     result.factoryResetDone = ok && m_options.factoryReset && factoryResetDone;
+    result.badNumber = std::exchange(m_badNumber, false);
     m_fx.finished(result);
 }
 

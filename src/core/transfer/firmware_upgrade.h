@@ -22,11 +22,11 @@ inline constexpr int kFirmwareBlockTimeoutMs = 3000;
 inline constexpr int kFirmwareSwitchPauseMs = 800;
 inline constexpr int kFirmwareMaxRepeats = 4;  // repetitions of one frame before giving up
 
-// Status texts of the upgrade; they exist in one form only.
+// Status texts of the upgrade.
 namespace firmwareText {
-inline constexpr std::string_view kSucceeded = "升级成功";
-inline constexpr std::string_view kFailed = "升级失败";
-inline constexpr std::string_view kBadNumber = "升级失败 bad number";
+inline constexpr FormLabel kSucceeded{"升级成功", "Upgrade succeeded"};
+inline constexpr FormLabel kFailed{"升级失败", "Upgrade failed"};
+inline constexpr FormLabel kBadNumber{"升级失败 bad number", "Upgrade failed: bad block number"};
 }  // namespace firmwareText
 
 struct FirmwareResult {
@@ -34,6 +34,7 @@ struct FirmwareResult {
     std::string text;  // the final status text
     bool factoryResetAsked = false;
     bool factoryResetDone = false;  // the device reported that it restored its factory settings
+    bool badNumber = false;         // the device asked for a block other than the next one
 };
 
 // An upgrade with a factory reset asked for is done only when the device did the reset too.
@@ -76,9 +77,10 @@ public:
     };
 
     struct Options {
-        bool factoryReset = false;  // the device restores its factory settings afterwards
-        Lock lock;                  // device-lock suffix on every frame
-        int restoreBaud = 0;        // the line's rate to return to; 0 leaves the line alone
+        bool factoryReset = false;          // the device restores its factory settings afterwards
+        Lock lock;                          // device-lock suffix on every frame
+        int restoreBaud = 0;                // the line's rate to return to; 0 leaves the line alone
+        Language lang = Language::Chinese;  // of the status texts
     };
 
     explicit FirmwareUpgrade(FirmwareEffects& effects) : m_fx(effects) {}
@@ -104,6 +106,9 @@ private:
     void sendBlock();
     void onAnswer(std::span<const std::uint8_t> frame);
     void finish(bool ok, std::string text, bool factoryResetDone = false, bool lineUsable = true);
+    std::string text(FormLabel label) const {
+        return std::string(inLanguage(label, m_options.lang));
+    }
     void showCount();
 
     FirmwareEffects& m_fx;
@@ -114,6 +119,7 @@ private:
     std::uint32_t m_blockIndex = 0;
     std::vector<std::uint8_t> m_lastFrame;
     int m_retryCount = 0;
+    bool m_badNumber = false;
 };
 
 }  // namespace dtu

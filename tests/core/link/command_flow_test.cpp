@@ -307,7 +307,8 @@ TEST_F(Flow, ClosedPortTextsFollowTheirTrigger) {
     EXPECT_FALSE(flow.requestDeviceText());
     EXPECT_FALSE(flow.requestDiagnostics());
     EXPECT_EQ(world.log,
-              "Please Open serial fisrt\r\n串口未打开！！\r\n串口未打开！！\r\n串口未打开！！\r\n");
+              "Please open the serial port first\r\nThe serial port is not open\r\n"
+              "The serial port is not open\r\nThe serial port is not open\r\n");
     EXPECT_TRUE(world.writes.empty());
     EXPECT_TRUE(world.commandsEnabled);
 }

@@ -125,7 +125,8 @@ TEST(SerialFilterForm, AnythingButHexDigitsAndBlanksIsRefusedAndKeepsTheOldBytes
     SerialFilterForm{false, "AT"}.accept(p, kZh);
     const DeviceParams before = p;
     for (const char* typed : {"0g", "0a\t1", "0x12", "12,34", "１２"}) {
-        EXPECT_EQ(SerialFilterForm({true, typed}).accept(p, kEn), std::string(kHexEntryMessage))
+        EXPECT_EQ(SerialFilterForm({true, typed}).accept(p, kEn),
+                  std::string(kHexEntryMessage.english))
             << typed;
         EXPECT_EQ(p, before) << typed;
     }
@@ -229,7 +230,7 @@ TEST(TimedSendForm, ARefusalStoresNeitherDataNorInterval) {
     const DeviceParams before = p;
     EXPECT_EQ(TimedSendForm({"20", false, std::string(33, 'x')}).accept(p, kZh),
               tooLongMessage({"数据", "Data"}, 32, kZh));
-    EXPECT_EQ(TimedSendForm({"20", true, "zz"}).accept(p, kZh), std::string(kHexEntryMessage));
+    EXPECT_EQ(TimedSendForm({"20", true, "zz"}).accept(p, kZh), "请输入十六进制数");
     EXPECT_EQ(TimedSendForm({"20", true, std::string(66, 'f')}).accept(p, kEn),
               "Data: at most 32 bytes");
     EXPECT_EQ(p, before);

@@ -175,7 +175,7 @@ TEST(MainForm, RefusalsStopTheCollectionWhereTheyHappen) {
         p.setText(f::smsPhoneNumbers, std::string_view("10086"));
         const CollectResult r = collectMainForm(form, p, Language::English);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.messages, std::vector<std::string>{"手机号不超过159"});
+        EXPECT_EQ(r.messages, std::vector<std::string>{"Phone numbers: at most 159 bytes"});
         EXPECT_EQ(p.textView(f::smsPhoneNumbers), "10086");
         EXPECT_EQ(p.get(f::mqttEnable), 0);
         form.phoneNumbers.pop_back();

@@ -255,7 +255,7 @@ TEST(MqttForm, CounterFirmwareIsTheVersionStartingWithC) {
 }
 
 TEST(MqttForm, MakerCloudHelpNamesTheConfiguredServer) {
-    const std::string help = makerCloudHelp("mqtt.line3.example.net");
+    const std::string help = makerCloudHelp("mqtt.line3.example.net", Language::Chinese);
     EXPECT_NE(help.find("2.服务器:mqtt.line3.example.net\r\n3.端口：1883 \r\n"), std::string::npos)
         << help;
     EXPECT_TRUE(help.starts_with("必须设置的参数 \r\n1.启用MQTT \r\n"));

@@ -84,16 +84,16 @@ TEST(ModbusScale, FilesTakeOnlyValuesTheFieldHolds) {
     EXPECT_EQ(parseOffsetB("--1"), std::nullopt);
 }
 
-TEST(ModbusDataTypes, TheTableKeysOnTheChineseName) {
+TEST(ModbusDataTypes, ACellShowsAndReadsTheNameInEitherLanguage) {
     for (std::size_t i = 0; i < kModbusDataTypes.size(); ++i) {
-        EXPECT_EQ(dataTypeFromText(kModbusDataTypes[i].chinese), i);
-        EXPECT_EQ(dataTypeText(static_cast<std::uint8_t>(i)), kModbusDataTypes[i].chinese);
+        const auto type = static_cast<std::uint8_t>(i);
+        EXPECT_EQ(dataTypeFromText(dataTypeText(type, Language::English)), i);
+        EXPECT_EQ(dataTypeFromText(dataTypeText(type)), i);
+        EXPECT_EQ(dataTypeText(type), kModbusDataTypes[i].chinese);
         EXPECT_EQ(findDataType(kModbusDataTypes[i].english), i);
         EXPECT_EQ(findDataType(kModbusDataTypes[i].chinese), i);
     }
-    // The English name is not a cell text: it reads as BYTE, as any other unknown text.
-    EXPECT_EQ(dataTypeFromText("Float(ABCD)"), 0);
-    EXPECT_EQ(dataTypeFromText("浮点型(ABCD)"), 2);
+    EXPECT_EQ(dataTypeText(2, Language::English), "Float(ABCD)");
     EXPECT_EQ(dataTypeFromText("whatever"), 0);
     // A newer device's type beyond the eleven shows as its number and a file keeps it.
     EXPECT_EQ(dataTypeText(11), "11");

@@ -103,7 +103,10 @@ TEST(PollTable, CellsReadAsTheTableReadsThem) {
     EXPECT_EQ(t.cellText(0, kPollThreshold1), "-20");
     set(kPollType, "浮点型(ABCD)");
     EXPECT_EQ(t.row(0).item.dataType, 2);
-    set(kPollType, "Float(ABCD)");  // the cell holds the Chinese name, never the English one
+    set(kPollType, "Float(CDAB)");  // an English window's cell
+    EXPECT_EQ(t.row(0).item.dataType, 3);
+    EXPECT_EQ(t.cellText(0, kPollType, Language::English), "Float(CDAB)");
+    set(kPollType, "Float");
     EXPECT_EQ(t.row(0).item.dataType, 0);
     set(kPollK, "0.57");
     EXPECT_EQ(t.cellText(0, kPollK), "0.5700");

@@ -91,7 +91,7 @@ TEST(OutputRules, TheBitLayoutReadsBackRelayByRelay) {
     EXPECT_EQ(back.bytes(f::xyRules[1])[1], x2[1]);
     EXPECT_EQ(actionItemText(2, A::Close, Language::Chinese), "Y3闭合");
     EXPECT_EQ(actionItemText(2, A::Close, Language::English), "Y3Close");
-    EXPECT_EQ(actionItemText(0, A::Open, Language::English), "Y1OPen");
+    EXPECT_EQ(actionItemText(0, A::Open, Language::English), "Y1Open");
 }
 
 TEST(OutputRules, CloneCopiesY1OfItsRowOnly) {
@@ -210,7 +210,7 @@ TEST(InputUpload, SmsTextsOfUpTo32BytesAreTakenALongerOneRefusesTheWholeForm) {
     const DeviceParams before = p;
     form.format = 6;
     form.smsTexts[3] = std::string(33, 'b');
-    EXPECT_EQ(form.accept(p, Language::English).value_or(""), "短信最大32字节");
+    EXPECT_EQ(form.accept(p, Language::Chinese).value_or(""), "短信最大32字节");
     EXPECT_EQ(p, before);  // nothing of the refused form reached the record
 
     form.smsTexts[3].clear();
@@ -232,7 +232,7 @@ TEST(InputUpload, CloneContentBitsAndFormatLayout) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(p.bytes(f::uploadInputModes)[i], 1);
     EXPECT_EQ(p.get(f::uploadFormatBits), 10);
     EXPECT_EQ(inputTriggerText(0, 1, Language::Chinese), "X1变高");
-    EXPECT_EQ(inputTriggerText(7, 3, Language::English), "X8Ignone");
+    EXPECT_EQ(inputTriggerText(7, 3, Language::English), "X8Ignore");
 
     EXPECT_FALSE(showsSmsTexts(-1));
     EXPECT_FALSE(showsSmsTexts(2));  // modbus rtu

@@ -37,7 +37,7 @@ struct World : RtuPanelEffects {
     void startTimer(RtuTimer t, int ms) override { timers[t] = {now + ms, ms}; }
     void stopTimer(RtuTimer t) override { timers.erase(t); }
     void viewChanged() override { ++viewChanges; }
-    void message(const std::string& text) override { messages.emplace_back(now, text); }
+    void message(FormLabel text) override { messages.emplace_back(now, text.chinese); }
 
     // Runs the clock to `until`, firing due timers in time order; a timer that is not stopped
     // or restarted by its handler comes round again after its period. `at` runs once the clock

@@ -103,6 +103,11 @@ TEST_F(MqttPoll, StatesOutsideTheTableLeaveTheirLinesEmpty) {
     EXPECT_EQ(mqttStatusLines(live, Language::Chinese), MqttStatusLines{});
     live.mqttStatusTopic = 0;
     EXPECT_EQ(mqttStatusLines(live, Language::English)[3], "MQTT Topic Failed");
+    live.mqttStatusConnect = 0;
+    live.mqttStatusTopic = 2;
+    const MqttStatusLines en = mqttStatusLines(live, Language::English);
+    EXPECT_EQ(en[2], "MQTT connection failed");
+    EXPECT_EQ(en[3], "No subscribed topic");
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "rtu/rtu_texts.h"
+
 namespace dtu {
 namespace {
 
@@ -34,6 +39,32 @@ TEST(Language, EntriesTheWindowsRelyOn) {
               "2.Click \"Open serial\"\r\n3.Click \"Read Device Parameters\"\r\n"
               "4.Choose work mode and configure related parameters\r\n"
               "5.Click \"Save Device Parameters\"\r\n6.Click \"Restart Device\"\r\n");
+}
+
+// English mode shows English: every English text is plain ASCII (no Chinese text standing in
+// for a missing one) and none keeps a misspelling the tables once had.
+TEST(Language, EnglishTextsHoldNoChineseAndNoKnownMisspelling) {
+    std::vector<std::string_view> english;
+    for (int i = 1; i <= kTextCount; ++i) english.push_back(langText(Language::English, i));
+    auto add = [&](const auto& labels) {
+        for (FormLabel l : labels) english.push_back(inLanguage(l, Language::English));
+    };
+    add(rtuText::kActions);
+    add(rtuText::kInputTriggers);
+    add(rtuText::kPowerOffModes);
+    add(rtuText::kRanges);
+    add(rtuText::kFormats);
+    add(std::array{rtuText::kShortcuts, rtuText::kCalibrate, rtuText::kViewCoefficients,
+                   rtuText::kHighSms, rtuText::kLowSms, rtuText::kSmsNote, rtuText::kCloneHelp,
+                   rtuText::kPowerOffHelp, rtuText::kHelpMark, rtuText::kCalibrationOk});
+    const std::string_view misspelt[] = {"DPaity", "EdageC", "Vender", "Shutcut",
+                                         "Ignone", "fisrt",  "OPen",   "PollInternal"};
+    for (std::string_view text : english) {
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        })) << text;
+        for (std::string_view word : misspelt) EXPECT_EQ(text.find(word), text.npos) << text;
+    }
 }
 
 TEST(Language, FromStoredNumber) {

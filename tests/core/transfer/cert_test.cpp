@@ -100,7 +100,7 @@ TEST(CertBlob, FilesAreJoinedBySeparatorsAndAbsentOnesLeaveOnlyTheSeparator) {
 TEST(CertBlob, MissingCaAndBlobsOverTheDevicesRoomAreRefused) {
     const CertBlob none = buildCertBlob(std::nullopt, pattern(10, 1), std::nullopt);
     EXPECT_EQ(none.error, CertBlobError::NoCa);
-    EXPECT_EQ(certBlobErrorText(none, Language::English), "CA文件是必需的，请导入！！！");
+    EXPECT_EQ(certBlobErrorText(none, Language::Chinese), "CA文件是必需的，请导入！！！");
     EXPECT_EQ(buildCertBlob(Bytes{}, std::nullopt, std::nullopt).error, CertBlobError::NoCa);
 
     // 4096 + 2 + 4092 + 2 = 8192 fits exactly; one byte more does not.

@@ -325,6 +325,7 @@ TEST_F(Upgrade, WrongBlockNumberStopsTheTransfer) {
     ASSERT_EQ(world.results.size(), 1u);
     EXPECT_FALSE(world.results[0].ok);
     EXPECT_EQ(world.results[0].text, "升级失败 bad number");
+    EXPECT_TRUE(world.results[0].badNumber);
     EXPECT_EQ(world.status.back(), "升级失败 bad number");
     EXPECT_EQ(world.writes.size(), sent);
     EXPECT_TRUE(world.timers.idle());
