@@ -91,8 +91,10 @@ bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
 // Dialogs now open right over owner (not over one of its dialogs).
 QList<QDialog*> openDialogs(QWidget* owner) {
     QList<QDialog*> open;
-    for (QDialog* d : owner->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
-        if (d->isVisible()) open.append(d);
+    // A dialog belongs to the window of the widget that opened it (a panel of the window).
+    for (QDialog* d : owner->findChildren<QDialog*>())
+        if (d->isVisible() && d->parentWidget() && d->parentWidget()->window() == owner)
+            open.append(d);
     return open;
 }
 
