@@ -7,6 +7,7 @@
 #include "form_widgets.h"
 #include "message_box.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
@@ -25,7 +26,7 @@ ApnDialog::ApnDialog(Session& session, QWidget* parent)
     m_password = form::edit("password", 220);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(form::pick(m_lang, "加密", "Prot")), 0, 0);
+    grid->addWidget(new QLabel(form::text(dialogText::kApnAuth, m_lang)), 0, 0);
     grid->addWidget(m_authType, 0, 1, Qt::AlignLeft);
     grid->addWidget(new QLabel(QStringLiteral("APN")), 1, 0);
     grid->addWidget(m_name, 1, 1);

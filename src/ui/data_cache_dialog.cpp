@@ -6,11 +6,11 @@
 
 #include "form_widgets.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
 using form::named;
-using form::pick;
 using form::qs;
 
 namespace {
@@ -90,10 +90,10 @@ GpsDialog::GpsDialog(Session& session, QWidget* parent) : QDialog(parent), m_ses
     m_interval = form::numberEdit("interval");
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(pick(lang, "上传方式", "Upload")), 0, 0);
+    grid->addWidget(new QLabel(form::text(dialogText::kGpsUpload, lang)), 0, 0);
     grid->addWidget(m_mode, 0, 1, Qt::AlignLeft);
-    grid->addWidget(new QLabel(pick(lang, "上传间隔", "Interval")), 1, 0);
-    grid->addLayout(withUnit(m_interval, pick(lang, "s（1-65535）", "s (1-65535)")), 1, 1);
+    grid->addWidget(new QLabel(form::text(dialogText::kGpsInterval, lang)), 1, 0);
+    grid->addLayout(withUnit(m_interval, form::text(dialogText::kGpsIntervalUnit, lang)), 1, 1);
     grid->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -127,23 +127,18 @@ void GpsDialog::accept() {
 
 UserSettingsDialog::UserSettingsDialog(Language lang, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("userSettingsDialog"));
-    setWindowTitle(pick(lang, "用户设置", "User settings"));
-    const QString unavailable = pick(lang, "设备没有读写用户FLASH的命令，此功能暂未提供",
-                                     "The device has no command to read or write its user "
-                                     "flash; not available");
+    setWindowTitle(form::text(dialogText::kUserSettingsTitle, lang));
+    const QString unavailable = form::text(dialogText::kUserFlashUnavailable, lang);
     auto* layout = new QVBoxLayout(this);
     struct Row {
         const char* edit;
         const char* button;
-        const char* chinese;
-        const char* english;
+        FormLabel label;
     };
-    for (const Row& r : {Row{"readData", "readButton", "读取用户FLASH(仅支持读0-256字节)",
-                             "Read user FLASH (bytes 0-256 only)"},
-                         Row{"writeData", "writeButton", "写用户FLASH(仅支持写0-256字节)",
-                             "Write user FLASH (bytes 0-256 only)"}}) {
+    for (const Row& r : {Row{"readData", "readButton", dialogText::kReadUserFlash},
+                         Row{"writeData", "writeButton", dialogText::kWriteUserFlash}}) {
         layout->addWidget(form::edit(r.edit, 360));
-        auto* button = named(new QPushButton(pick(lang, r.chinese, r.english)), r.button);
+        auto* button = named(new QPushButton(form::text(r.label, lang)), r.button);
         button->setEnabled(false);
         button->setToolTip(unavailable);
         layout->addWidget(button, 0, Qt::AlignLeft);

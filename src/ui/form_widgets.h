@@ -26,11 +26,6 @@ inline QString text(Language lang, int id) {
     return qs(langText(lang, id));
 }
 
-// Chinese or English, for the words of a dialog that are not in the language table.
-inline QString pick(Language lang, const char* chinese, const char* english) {
-    return QString::fromUtf8(lang == Language::English ? english : chinese);
-}
-
 inline QString text(FormLabel label, Language lang) {
     return qs(inLanguage(label, lang));
 }

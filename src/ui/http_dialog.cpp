@@ -8,11 +8,11 @@
 #include "form_widgets.h"
 #include "message_box.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
 using form::named;
-using form::pick;
 using form::qs;
 
 HttpDialog::HttpDialog(Session& session, QWidget* parent)
@@ -24,9 +24,7 @@ HttpDialog::HttpDialog(Session& session, QWidget* parent)
     m_port = form::numberEdit("port");
     m_method = named(new QComboBox, "method");
     for (const char* entry : kHttpMethodEntries) m_method->addItem(QString::fromLatin1(entry));
-    m_hexToAscii = named(new QCheckBox(pick(m_lang, "hex 转 ascii hex(0x01<->\"01\")",
-                                            "hex to ascii hex(0x01<->\"01\")")),
-                         "hexToAscii");
+    m_hexToAscii = named(new QCheckBox(form::text(dialogText::kHexToAscii, m_lang)), "hexToAscii");
     m_header = named(new QPlainTextEdit, "header");
     m_header->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_header->setTabChangesFocus(true);

@@ -7,17 +7,17 @@
 #include "form_widgets.h"
 #include "message_box.h"
 #include "session.h"
+#include "text/dialog_texts.h"
 
 namespace dtu {
 
 using form::named;
-using form::pick;
 using form::qs;
 
 RemoteConfigDialog::RemoteConfigDialog(Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_lang(session.language()) {
     setObjectName(QStringLiteral("remoteConfigDialog"));
-    setWindowTitle(pick(m_lang, "远程配置", "CloudSet"));
+    setWindowTitle(form::text(dialogText::kRemoteConfigTitle, m_lang));
     m_server = form::edit("server", 260);
     m_password = form::edit("password", 260);
     m_status = named(new QLabel, "status");
@@ -28,9 +28,9 @@ RemoteConfigDialog::RemoteConfigDialog(Session& session, QWidget* parent)
     m_status->setMargin(3);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(pick(m_lang, "配置服务器", "Ip")), 0, 0);
+    grid->addWidget(new QLabel(form::text(dialogText::kRemoteConfigServer, m_lang)), 0, 0);
     grid->addWidget(m_server, 0, 1);
-    grid->addWidget(new QLabel(pick(m_lang, "通讯密码", "Password")), 1, 0);
+    grid->addWidget(new QLabel(form::text(dialogText::kRemoteConfigPassword, m_lang)), 1, 0);
     grid->addWidget(m_password, 1, 1);
     grid->addWidget(m_status, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);

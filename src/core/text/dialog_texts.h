@@ -56,4 +56,27 @@ inline constexpr FormLabel kLockPasswordHint{"8位数字或字母", "8 digits or
 inline constexpr FormLabel kLockPasswordLength{"密码必须是8位",
                                                "The password must be 8 characters"};
 
+// The APN, HTTP and remote configuration dialogs.
+inline constexpr FormLabel kApnAuth{"加密", "Prot"};
+inline constexpr FormLabel kHexToAscii{"hex 转 ascii hex(0x01<->\"01\")",
+                                       "hex to ascii hex(0x01<->\"01\")"};
+inline constexpr FormLabel kRemoteConfigTitle{"远程配置", "CloudSet"};
+inline constexpr FormLabel kRemoteConfigServer{"配置服务器", "Ip"};
+inline constexpr FormLabel kRemoteConfigPassword{"通讯密码", "Password"};
+
+// The GPS upload dialog.
+inline constexpr FormLabel kGpsUpload{"上传方式", "Upload"};
+inline constexpr FormLabel kGpsInterval{"上传间隔", "Interval"};
+inline constexpr FormLabel kGpsIntervalUnit{"s（1-65535）", "s (1-65535)"};
+
+// The user settings dialog: the device has no command for its user flash yet.
+inline constexpr FormLabel kUserSettingsTitle{"用户设置", "User settings"};
+inline constexpr FormLabel kUserFlashUnavailable{
+    "设备没有读写用户FLASH的命令，此功能暂未提供",
+    "The device has no command to read or write its user flash; not available"};
+inline constexpr FormLabel kReadUserFlash{"读取用户FLASH(仅支持读0-256字节)",
+                                          "Read user FLASH (bytes 0-256 only)"};
+inline constexpr FormLabel kWriteUserFlash{"写用户FLASH(仅支持写0-256字节)",
+                                           "Write user FLASH (bytes 0-256 only)"};
+
 }  // namespace dtu::dialogText
